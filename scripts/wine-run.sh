@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# Runs Windows programs of the build under a dedicated 32-bit Wine prefix inside the build tree.
+#   wine-run.sh up   BUILD_DIR          create the prefix once, start Xvfb if needed, keep wineserver alive
+#   wine-run.sh down BUILD_DIR          end wineserver and the Xvfb this script started
+#   wine-run.sh run  BUILD_DIR EXE ARGS run one program (brings the environment up first)
+# CMake uses "run" as the cross-compiling emulator, so ctest and test discovery go through it.
+set -u
+mode=${1:?mode}; build=${2:?build dir}; shift 2
+state="$build/wine"
+mkdir -p "$state"
+
+export WINEARCH=win32
+export WINEPREFIX="$state/prefix"
+export WINEDEBUG=${WINEDEBUG:--all}
+# No Mono or Gecko downloads (there is no network); our simulated tapi32.dll beside the binaries wins.
+export WINEDLLOVERRIDES="mscoree,mshtml=;tapi32=n,b${TVX_DLLOVERRIDES:+;$TVX_DLLOVERRIDES}"
+
+# Programs started while the lock is held get `9>&-`: a daemon that inherited the lock would
+# block every later call.
+create_prefix() {
+    [ -f "$state/prefix.ready" ] && return 0
+    rm -rf "$WINEPREFIX"
+    wineboot --init >"$state/wineboot.log" 2>&1 9>&-
+    wineserver -w 9>&-
+    # A crashing program must fail, not wait for a person at the crash dialog.
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >>"$state/wineboot.log" 2>&1 9>&-
+    wineserver -w 9>&-
+    touch "$state/prefix.ready"
+}
+
+start_display() {
+    if [ -f "$state/display" ]; then
+        local pid; pid=$(cat "$state/xvfb.pid" 2>/dev/null || echo 0)
+        if kill -0 "$pid" 2>/dev/null; then return 0; fi
+        rm -f "$state/display" "$state/xvfb.pid"
+    fi
+    [ -n "${DISPLAY:-}" ] && [ -z "${TVX_FORCE_XVFB:-}" ] && return 0
+    local n
+    for n in $(seq 91 140); do
+        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+        setsid Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$state/xvfb.log" 2>&1 </dev/null 9>&- &
+        echo $! >"$state/xvfb.pid"
+        local i
+        for i in $(seq 1 50); do
+            [ -e "/tmp/.X11-unix/X$n" ] && break
+            sleep 0.1
+        done
+        echo ":$n" >"$state/display"
+        return 0
+    done
+    echo "wine-run.sh: no free X display for Xvfb" >&2
+    return 1
+}
+
+up() {
+    (
+        flock 9
+        create_prefix && start_display
+    ) 9>"$state/lock" </dev/null >>"$state/up.log" 2>&1
+    # Persistent server: programs start in a fraction of a second while it lives. Nothing that
+    # outlives this call may hold our stdout: ctest and test discovery wait for it to close.
+    wineserver -p >>"$state/wineserver.log" 2>&1 </dev/null || true
+}
+
+use_display() {
+    if [ -f "$state/display" ]; then export DISPLAY; DISPLAY=$(cat "$state/display"); fi
+}
+
+case "$mode" in
+    up)
+        up ;;
+    down)
+        wineserver -k 2>/dev/null || true
+        if [ -f "$state/xvfb.pid" ]; then kill "$(cat "$state/xvfb.pid")" 2>/dev/null || true; fi
+        rm -f "$state/xvfb.pid" "$state/display" ;;
+    run)
+        up || exit 1
+        use_display
+        exec wine "$@" ;;
+    env)
+        # Print the environment for a shell: eval "$(scripts/wine-run.sh env build)"
+        up >/dev/null || exit 1
+        use_display
+        for v in WINEARCH WINEPREFIX WINEDEBUG WINEDLLOVERRIDES DISPLAY; do
+            printf 'export %s=%q\n' "$v" "${!v:-}"
+        done ;;
+    *)
+        echo "usage: wine-run.sh up|down|run|env BUILD_DIR [EXE ARGS...]" >&2; exit 2 ;;
+esac

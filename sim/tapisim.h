@@ -1,0 +1,158 @@
+// Control interface of the simulated PBX that lives inside our tapi32.dll.
+//
+// The simulated tapi32.dll exports the TAPI 2.x functions the product calls and, besides them,
+// the sim* functions below. Only tests, benchmarks and the development host call sim*; the
+// deliverables know nothing of them and run unchanged on a real TAPI.
+//
+// All sim* functions may be called from any thread. Messages for an application are posted to
+// the hidden window that lineInitializeEx/phoneInitializeEx created on the calling thread, so
+// they reach the application's callback from that thread's message loop, as real TAPI does.
+#pragma once
+
+#include <windows.h>
+
+#ifdef TAPISIM_BUILD
+#define SIMAPI extern "C" __declspec(dllexport)
+#else
+#define SIMAPI extern "C" __declspec(dllimport)
+#endif
+
+// One line device of the PBX. Texts are copied; null texts count as empty.
+struct SimLineDesc {
+    const char* name;            // LINEDEVCAPS line name
+    const char* address;         // address text of every address of the line ("" for none)
+    const char* provider;        // LINEDEVCAPS provider info
+    DWORD permanentLineId;       // dwPermanentLineID; the provider id is its high 16 bits
+    DWORD lineFeatures;          // LINEDEVCAPS dwLineFeatures, e.g. LINEFEATURE_MAKECALL
+    DWORD addressFeatures;       // LINEADDRESSCAPS dwAddressFeatures
+    DWORD callFeatures;          // LINEADDRESSCAPS dwCallFeatures
+    DWORD callFeatures2;         // LINEADDRESSCAPS dwCallFeatures2
+    DWORD maxActiveCalls;        // LINEADDRESSCAPS dwMaxNumActiveCalls
+    DWORD maxConfCalls;          // LINEADDRESSCAPS dwMaxNumConference
+    DWORD numAddresses;          // LINEDEVCAPS dwNumAddresses (0 is taken as 1)
+    int unicode;                 // texts as UTF-16 with dwStringFormat STRINGFORMAT_UNICODE
+    DWORD apiVersionHigh;        // highest API version the provider negotiates (0: 0x00030001)
+    DWORD extVersion;            // extension version the provider negotiates (0: none)
+    int rejectExtVersion;        // caps calls with a non-zero extension version fail with
+                                 // LINEERR_INCOMPATIBLEEXTVERSION
+};
+
+// One phone device of the PBX.
+struct SimPhoneDesc {
+    const char* name;            // PHONECAPS phone name
+    DWORD phoneFeatures;         // PHONECAPS and PHONESTATUS dwPhoneFeatures
+    int unicode;                 // texts as UTF-16 with STRINGFORMAT_UNICODE
+    DWORD extVersion;            // extension version the provider negotiates (0: none)
+    int rejectExtVersion;        // phoneGetDevCaps with a non-zero extension version fails with
+                                 // PHONEERR_INCOMPATIBLEEXTVERSION
+};
+
+// One entry of a line's forwarding list (LINEFORWARD of API 3.1).
+struct SimForward {
+    DWORD forwardMode;           // LINEFORWARDMODE_*, 0 stands for do-not-disturb
+    const char* callerAddress;   // may be null
+    const char* destAddress;     // may be null
+    DWORD destCountryCode;
+};
+
+// Counters of a line's LINEDEVSTATUS.
+struct SimLineStatus {
+    DWORD numActiveCalls;
+    DWORD numOnHoldCalls;
+    DWORD numOnHoldPendCalls;
+    DWORD lineFeatures;
+};
+
+// What a simulated call reports in LINECALLINFO and LINECALLSTATUS. Texts may be null.
+struct SimCallDesc {
+    const char* callerId;
+    const char* callerIdName;
+    const char* calledId;
+    const char* calledIdName;
+    const char* connectedId;
+    const char* connectedIdName;
+    const char* redirectionId;
+    const char* redirectionIdName;
+    const char* redirectingId;
+    const char* redirectingIdName;
+    const char* callData;        // call data bytes, stored with their terminating zero
+    const char* chargingInfo;
+    const char* userUserInfo;
+    DWORD callId;                // dwCallID (0: the simulator numbers calls itself)
+    DWORD origin;                // LINECALLORIGIN_*
+    DWORD reason;                // LINECALLREASON_*
+    DWORD state;                 // initial LINECALLSTATE_*
+    DWORD callFeatures;          // LINECALLSTATUS dwCallFeatures
+    DWORD callFeatures2;         // LINECALLSTATUS dwCallFeatures2
+};
+
+// --- The PBX -------------------------------------------------------------------------------
+
+// Forgets every device, call, fault and journal entry; the PBX is then empty (no line at all).
+SIMAPI void WINAPI simReset(void);
+// Replaces the PBX by the built-in default (a few extensions, see the simulator's README).
+SIMAPI void WINAPI simUseDefaultPbx(void);
+// Appends a line device; returns its device id. Applications initialised later see it; those
+// initialised before do not, unless it is announced with simAnnounceLine.
+SIMAPI DWORD WINAPI simAddLine(const SimLineDesc* desc);
+// Appends a phone device; returns its device id.
+SIMAPI DWORD WINAPI simAddPhone(const SimPhoneDesc* desc);
+// Sends LINE_CREATE for a device added with simAddLine to every line application.
+SIMAPI void WINAPI simAnnounceLine(DWORD deviceId);
+// Removes a line at run time: LINE_CLOSE to every application that has it open, then
+// LINE_REMOVE (dwParam1 = device id) to every line application. Its id stays unused.
+SIMAPI void WINAPI simRemoveLine(DWORD deviceId);
+// The provider closes the line under every application that has it open (LINE_CLOSE).
+SIMAPI void WINAPI simCloseLine(DWORD deviceId);
+// lineInitializeEx reports this many lines (0: the real number). Ids without a device answer
+// LINEERR_BADDEVICEID; a test sees in the journal which ids were examined.
+SIMAPI void WINAPI simSetReportedLineCount(DWORD count);
+// Sets the forwarding list of every address of a line (count 0 clears it). When notify is
+// non-zero, applications that have the line open get LINE_ADDRESSSTATE(LINEADDRESSSTATE_FORWARD).
+SIMAPI void WINAPI simSetForwarding(DWORD deviceId, const SimForward* entries, DWORD count, int notify);
+// Sets the LINEDEVSTATUS counters of a line.
+SIMAPI void WINAPI simSetLineStatus(DWORD deviceId, const SimLineStatus* status);
+
+// --- Calls (the foundation of the PBX's call model) ----------------------------------------
+
+// Creates a call on a line and returns its handle (0 when the line does not exist). Every
+// application that has the line open gets the call: the handle is the same for all of them.
+// No message is sent; simSetCallState reports states.
+SIMAPI DWORD WINAPI simCreateCall(DWORD deviceId, const SimCallDesc* desc);
+// Changes a call's state and mode and posts LINE_CALLSTATE(hCall, state, mode, privilege) to
+// every application that has the call's line open. The call features stay as they are.
+SIMAPI void WINAPI simSetCallState(DWORD hCall, DWORD state, DWORD mode);
+// Replaces a call's LINECALLSTATUS features.
+SIMAPI void WINAPI simSetCallFeatures(DWORD hCall, DWORD callFeatures, DWORD callFeatures2);
+// Posts any line message to the callback of every line application (hDevice and parameters as
+// given); for edge cases the PBX would not produce by itself.
+SIMAPI void WINAPI simPostLineMessage(DWORD hDevice, DWORD message, DWORD param1, DWORD param2, DWORD param3);
+// The same for phone applications.
+SIMAPI void WINAPI simPostPhoneMessage(DWORD hDevice, DWORD message, DWORD param1, DWORD param2, DWORD param3);
+// Line handle that an application holds for a device (0 when it has not opened it).
+SIMAPI DWORD WINAPI simGetLineHandle(DWORD hLineApp, DWORD deviceId);
+// Number of calls of a line that are not yet deallocated by every application.
+SIMAPI DWORD WINAPI simGetCallCount(DWORD deviceId);
+
+// --- Faults --------------------------------------------------------------------------------
+
+// The named TAPI function (its name without A/W suffix, e.g. "lineOpen", "lineInitializeEx")
+// fails the next `times` calls with `error`, without doing anything else. Faults add up per name.
+SIMAPI void WINAPI simFailNext(const char* function, int times, LONG error);
+
+// --- Journal -------------------------------------------------------------------------------
+//
+// Every TAPI function call is journaled as one text line:
+//     name(arg, arg, ...) = result
+// name without A/W suffix; handles, ids and sizes in decimal; versions, flags and modes as
+// 0x%08X; texts in double quotes; pointers passed as null written as null; a structure passed
+// for filling as size=<dwTotalSize on entry>. The exact argument list of each function is given
+// in the simulator's README.
+
+// Number of journal lines.
+SIMAPI int WINAPI simJournalCount(void);
+// Copies line `index` into buf (cut to size-1, always terminated); returns its full length,
+// -1 for an index out of range.
+SIMAPI int WINAPI simJournalGet(int index, char* buf, int size);
+// Empties the journal.
+SIMAPI void WINAPI simJournalClear(void);
