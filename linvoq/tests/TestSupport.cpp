@@ -1,0 +1,143 @@
+#include "TestSupport.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace tvxtest {
+
+namespace {
+const char kLocationsKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Telephony\\Locations";
+const char kPrefix[] = " >>LINVOQ: ";
+std::vector<std::string> g_windowTexts;
+
+LRESULT CALLBACK DebugWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_LINVOQ_DEBUG) {
+        g_windowTexts.push_back(reinterpret_cast<const char*>(lParam));
+        return 0;
+    }
+    return DefWindowProcA(hWnd, msg, wParam, lParam);
+}
+}  // namespace
+
+SimLineDesc Line(const char* name, const char* address) {
+    SimLineDesc d = {};
+    d.name = name;
+    d.address = address;
+    d.provider = "Test Provider";
+    d.lineFeatures = LINEFEATURE_MAKECALL;
+    d.addressFeatures = LINEADDRFEATURE_MAKECALL | LINEADDRFEATURE_FORWARD;
+    d.numAddresses = 1;
+    return d;
+}
+
+std::vector<std::string> Journal() {
+    std::vector<std::string> lines;
+    int n = simJournalCount();
+    char buf[1024];
+    for (int i = 0; i < n; ++i) {
+        simJournalGet(i, buf, sizeof buf);
+        lines.push_back(buf);
+    }
+    return lines;
+}
+
+std::vector<std::string> JournalLines(const std::string& prefix) {
+    std::vector<std::string> out;
+    for (const std::string& line : Journal())
+        if (line.compare(0, prefix.size(), prefix) == 0) out.push_back(line);
+    return out;
+}
+
+void Pump(DWORD ms, const std::function<bool()>& done) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        if (done && done()) return;
+        if (GetTickCount() - start >= ms) return;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+}
+
+void WriteLocation(DWORD country, const char* outside, const char* longDistance, const char* area, const char* pbx) {
+    HKEY hKey;
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, kLocationsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey, nullptr);
+    DWORD id = 1;
+    RegSetValueExA(hKey, "CurrentID", 0, REG_DWORD, reinterpret_cast<BYTE*>(&id), sizeof id);
+    RegCloseKey(hKey);
+    char path[300];
+    std::snprintf(path, sizeof path, "%s\\Location1", kLocationsKey);
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey, nullptr);
+    RegSetValueExA(hKey, "Country", 0, REG_DWORD, reinterpret_cast<BYTE*>(&country), sizeof country);
+    auto setText = [&](const char* name, const char* value) {
+        RegSetValueExA(hKey, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), std::strlen(value) + 1);
+    };
+    setText("OutsideAccess", outside);
+    setText("LongDistanceAccess", longDistance);
+    setText("AreaCode", area);
+    setText("PBXBaseNumber", pbx);
+    RegCloseKey(hKey);
+}
+
+void DeleteLocations() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, kLocationsKey); }
+
+DebugWindow::DebugWindow() {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = DebugWndProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "TvxTestDebugWindow";
+    RegisterClassA(&wc);
+    g_windowTexts.clear();
+    m_hWnd = CreateWindowExA(0, wc.lpszClassName, "debug", 0, 0, 0, 0, 0, nullptr, nullptr, wc.hInstance, nullptr);
+    CTapiApp::m_hWndDebugParent = m_hWnd;
+}
+
+DebugWindow::~DebugWindow() {
+    CTapiApp::m_hWndDebugParent = nullptr;
+    DestroyWindow(m_hWnd);
+}
+
+const std::vector<std::string>& DebugWindow::Texts() const { return g_windowTexts; }
+
+void RecordingApp::OnDebugInfo(DWORD dwLevel, char* pszText) {
+    std::string text = pszText;
+    if (text.compare(0, std::strlen(kPrefix), kPrefix) == 0) text.erase(0, std::strlen(kPrefix));
+    debug.push_back(text);
+    debugLevels.push_back(dwLevel);
+}
+
+void RecordingApp::OnForwardingChange(DWORD dwDeviceID, char* pszAddress, char* pszForwardDest) {
+    events.push_back("Forwarding " + std::to_string(dwDeviceID) + " " + pszAddress + " [" + pszForwardDest + "]");
+}
+
+void RecordingApp::OnPhoneStateChange(DWORD dwDeviceID, DWORD dwFlags, char* pszCallData) {
+    events.push_back("PhoneState " + std::to_string(dwDeviceID) + " " + std::to_string(dwFlags) + " [" + pszCallData + "]");
+}
+
+void RecordingApp::OnLineCreate(char* pszAddress) { events.push_back(std::string("LineCreate ") + pszAddress); }
+void RecordingApp::OnLineRemove(char* pszAddress) { events.push_back(std::string("LineRemove ") + pszAddress); }
+
+void RecordingApp::OnLineCallbackFunction(DWORD hDevice, DWORD dwMsg, DWORD dwParam1, DWORD, DWORD) {
+    events.push_back("Line msg " + std::to_string(dwMsg) + " dev " + std::to_string(hDevice) + " p1 " +
+                     std::to_string(dwParam1));
+}
+
+bool RecordingApp::HasDebug(const std::string& text) const { return DebugIndex(text) >= 0; }
+
+int RecordingApp::DebugIndex(const std::string& text) const {
+    for (size_t i = 0; i < debug.size(); ++i)
+        if (debug[i] == text) return static_cast<int>(i);
+    return -1;
+}
+
+std::vector<CLineDevice*> ListedDevices() {
+    std::vector<CLineDevice*> out;
+    if (!CTapiApp::m_pLineFirst) return out;
+    for (CLineDevice* p = CTapiApp::m_pLineFirst->GetNext(); p; p = p->GetNext()) out.push_back(p);
+    return out;
+}
+
+}  // namespace tvxtest
