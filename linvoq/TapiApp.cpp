@@ -5,6 +5,8 @@
 #include <cstring>
 #include <new>
 
+#include "DialableNumber.h"
+#include "DialableTapi.h"
 #include "LibraryState.h"
 #include "TapiBase.h"
 
@@ -89,10 +91,20 @@ int CTapiApp::StartTapi() {
     SendDebugInfo(3, " m_pLineFirst: 0x%08X", m_pLineFirst);
     BuildLineList();
 
-    // The international prefix is derived from a test number with the dialable-number builder;
-    // until that builder exists the prefix stays empty.
+    DeriveInternationalPrefix();
     if (linvoq::g_Dialing.dwMaxInternLen > kMaxInternLenCap) linvoq::g_Dialing.dwMaxInternLen = kMaxInternLenCap;
     return 1;
+}
+
+// What this location dials before a foreign country code, learnt from a foreign test number.
+void CTapiApp::DeriveInternationalPrefix() {
+    linvoq::DialingContext& ctx = linvoq::g_Dialing;
+    const char* testNumber = linvoq::InternationalTestNumber(ctx);
+    SendDebugInfo(3, " szTestNumber: %s", testNumber);
+    CDeviceCaps caps(m_hLineApp, 0, m_dwAppAPIVersion);
+    char* dialable = linvoq::CreateDialableNumber(m_hLineApp, 0, m_dwAppAPIVersion, caps.GetCharSize(), testNumber);
+    SendDebugInfo(3, " pszDialableDest: %s", dialable);
+    linvoq::DeriveInternationalPrefix(ctx, dialable);
 }
 
 int CTapiApp::IsUsableLine(CLineDevice* pDevice) {

@@ -17,6 +17,8 @@
 #include "LineDevice.h"
 #include "LinvoqApi.h"
 
+class CCallInfo;
+
 // The operations every telephony application offers, in their fixed virtual-table order.
 class LINVOQ_API ITelephonyInterface {
 public:
@@ -162,6 +164,8 @@ protected:
     void FinalOpenLine(CLineDevice* pDevice);  // reports forwarding and calls of a freshly opened line
     void LineCreate(DWORD dwDeviceID);         // a line that appeared at run time
     void SendDebugInfo(DWORD dwLevel, const char* pszFormat, ...);
+    char* GetResponseInfoParam(DWORD dwRequestID, char* pszKey);  // one field of a pending record
+    void SendDeviceInformation(DWORD dwDeviceID);
 
 private:
     CTapiApp(const CTapiApp&) = delete;
@@ -169,7 +173,17 @@ private:
     void ReadDialingLocation();
     long InitializeLineSession();
     void BuildLineList();
+    void DeriveInternationalPrefix();
     int IsUsableLine(CLineDevice* pDevice);
+    // false for a call TAPI does not know; otherwise *pdwDeviceID is the call's line
+    bool HandleCallState(DWORD hCall, DWORD dwState, DWORD dwMode, DWORD* pdwDeviceID);
+    void RaiseStateEvent(CLineDevice* pDevice, DWORD hCall, DWORD dwCallID, DWORD dwState, DWORD dwMode,
+                         CCallInfo& info);
+    void RaiseCallRecord(CLineDevice* pDevice, DWORD hCall, CCallInfo& info);
+    void HandleReply(DWORD dwRequestID, DWORD dwResult);
+    void HandleAddressState(DWORD hLine, DWORD dwAddressStates);
+    void HandleLineClose(DWORD hLine, DWORD dwParam1);
+    void HandleLineRemove(DWORD dwDeviceID);
 };
 
 // Debug window message of the library: wParam = level, lParam = the text.

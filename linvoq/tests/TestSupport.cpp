@@ -121,8 +121,77 @@ void RecordingApp::OnLineCreate(char* pszAddress) { events.push_back(std::string
 void RecordingApp::OnLineRemove(char* pszAddress) { events.push_back(std::string("LineRemove ") + pszAddress); }
 
 void RecordingApp::OnLineCallbackFunction(DWORD hDevice, DWORD dwMsg, DWORD dwParam1, DWORD, DWORD) {
+    if (!recordLineMessages) return;
     events.push_back("Line msg " + std::to_string(dwMsg) + " dev " + std::to_string(hDevice) + " p1 " +
                      std::to_string(dwParam1));
+}
+
+void RecordingApp::OnPhoneCallbackFunction(DWORD hDevice, DWORD dwMsg, DWORD dwParam1, DWORD, DWORD) {
+    events.push_back("Phone msg " + std::to_string(dwMsg) + " dev " + std::to_string(hDevice) + " p1 " +
+                     std::to_string(dwParam1));
+}
+
+void RecordingApp::OnCmdResponse(char* pszExt, char* pszCmd, char* pszOrgCmdId, int bSuccess, char* pszResult) {
+    events.push_back(std::string("CmdResponse [") + pszExt + "] [" + pszCmd + "] [" + pszOrgCmdId + "] " +
+                     std::to_string(bSuccess) + " " + pszResult);
+}
+
+void RecordingApp::OnDeviceInformation(char* pszAddress, DWORD dwCallCount, char* pszText) {
+    events.push_back(std::string("DeviceInfo ") + pszAddress + " " + std::to_string(dwCallCount) + " " + pszText);
+}
+
+void RecordingApp::OnHookStateChange(char* pszAddress, int bOffHook) {
+    events.push_back(std::string("Hook ") + pszAddress + " " + std::to_string(bOffHook));
+}
+
+void RecordingApp::OnDNDChange(DWORD dwDeviceID, char* pszAddress, int bDnd) {
+    events.push_back("DND " + std::to_string(dwDeviceID) + " " + pszAddress + " " + std::to_string(bDnd));
+}
+
+namespace {
+std::string CallText(const char* name, DWORD hCall, DWORD callID, DWORD dev, const char* addr) {
+    return std::string(name) + " h" + std::to_string(hCall) + " id" + std::to_string(callID) + " dev" +
+           std::to_string(dev) + " " + addr;
+}
+}  // namespace
+
+#define RECORD_CALL_EVENT(method, name)                                                        \
+    void RecordingApp::method(DWORD hCall, DWORD dwCallID, DWORD dwDeviceID, char* pszAddress) { \
+        events.push_back(CallText(name, hCall, dwCallID, dwDeviceID, pszAddress));              \
+    }
+
+RECORD_CALL_EVENT(OnCallOriginated, "Originated")
+RECORD_CALL_EVENT(OnCallCleared, "Cleared")
+RECORD_CALL_EVENT(OnCallFailed, "Failed")
+RECORD_CALL_EVENT(OnCallHeld, "Held")
+RECORD_CALL_EVENT(OnCallRetrieved, "Retrieved")
+RECORD_CALL_EVENT(OnCallTransferred, "Transferred")
+RECORD_CALL_EVENT(OnCallDiverted, "Diverted")
+RECORD_CALL_EVENT(OnCallConferenced, "Conferenced")
+RECORD_CALL_EVENT(OnCallConfRemoved, "ConfRemoved")
+
+void RecordingApp::OnCallReceived(DWORD hCall, DWORD dwCallID, DWORD dwDeviceID, char* pszAddress, char* pszCallerID,
+                                  char* pszRedirectingID) {
+    events.push_back(CallText("Received", hCall, dwCallID, dwDeviceID, pszAddress) + " [" + pszCallerID + "] [" +
+                     pszRedirectingID + "]");
+}
+
+void RecordingApp::OnCallDelivered(DWORD hCall, DWORD dwCallID, DWORD dwDeviceID, char* pszAddress, char* pszCalledID) {
+    events.push_back(CallText("Delivered", hCall, dwCallID, dwDeviceID, pszAddress) + " [" + pszCalledID + "]");
+}
+
+void RecordingApp::OnCallEstablished(DWORD hCall, DWORD dwCallID, DWORD dwDeviceID, char* pszAddress,
+                                     char* pszConnectedID, char* pszRedirectingID) {
+    events.push_back(CallText("Established", hCall, dwCallID, dwDeviceID, pszAddress) + " [" + pszConnectedID + "] [" +
+                     pszRedirectingID + "]");
+}
+
+void RecordingApp::OnCallRecord(DWORD dwDeviceID, int bInbound, int nConnected, char* pszAddress, char* pszNumber,
+                                SYSTEMTIME* pStart, DWORD dwDuration) {
+    events.push_back("Record dev" + std::to_string(dwDeviceID) + " " + pszAddress + " in" + std::to_string(bInbound) +
+                     " conn" + std::to_string(nConnected) + " [" + pszNumber + "] start" + (pStart ? "+" : "-"));
+    if (pStart) lastRecordStart = *pStart;
+    lastRecordDuration = dwDuration;
 }
 
 bool RecordingApp::HasDebug(const std::string& text) const { return DebugIndex(text) >= 0; }

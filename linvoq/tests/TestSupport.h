@@ -52,6 +52,34 @@ public:
     void OnLineCreate(char* pszAddress) override;
     void OnLineRemove(char* pszAddress) override;
     void OnLineCallbackFunction(DWORD hDevice, DWORD dwMsg, DWORD dwParam1, DWORD dwParam2, DWORD dwParam3) override;
+    void OnPhoneCallbackFunction(DWORD hDevice, DWORD dwMsg, DWORD dwParam1, DWORD dwParam2, DWORD dwParam3) override;
+    void OnCmdResponse(char* pszExt, char* pszCmd, char* pszOrgCmdId, int bSuccess, char* pszResult) override;
+    void OnDeviceInformation(char* pszAddress, DWORD dwCallCount, char* pszText) override;
+    void OnHookStateChange(char* pszAddress, int bOffHook) override;
+    void OnDNDChange(DWORD dwDeviceID, char* pszAddress, int bDnd) override;
+    void OnCallOriginated(DWORD hCall, DWORD dwCallID, DWORD dwDeviceID, char* pszAddress) override;
+    void OnCallReceived(DWORD hCall, DWORD dwCallID, DWORD dwDeviceID, char* pszAddress, char* pszCallerID,
+                        char* pszRedirectingID) override;
+    void OnCallDelivered(DWORD hCall, DWORD dwCallID, DWORD dwDeviceID, char* pszAddress, char* pszCalledID) override;
+    void OnCallCleared(DWORD hCall, DWORD dwCallID, DWORD dwDeviceID, char* pszAddress) override;
+    void OnCallFailed(DWORD hCall, DWORD dwCallID, DWORD dwDeviceID, char* pszAddress) override;
+    void OnCallEstablished(DWORD hCall, DWORD dwCallID, DWORD dwDeviceID, char* pszAddress, char* pszConnectedID,
+                           char* pszRedirectingID) override;
+    void OnCallHeld(DWORD hCall, DWORD dwCallID, DWORD dwDeviceID, char* pszAddress) override;
+    void OnCallRetrieved(DWORD hCall, DWORD dwCallID, DWORD dwDeviceID, char* pszAddress) override;
+    void OnCallTransferred(DWORD hCall, DWORD dwCallID, DWORD dwDeviceID, char* pszAddress) override;
+    void OnCallDiverted(DWORD hCall, DWORD dwCallID, DWORD dwDeviceID, char* pszAddress) override;
+    void OnCallConferenced(DWORD hCall, DWORD dwCallID, DWORD dwDeviceID, char* pszAddress) override;
+    void OnCallConfRemoved(DWORD hCall, DWORD dwCallID, DWORD dwDeviceID, char* pszAddress) override;
+    void OnCallRecord(DWORD dwDeviceID, int bInbound, int nConnected, char* pszAddress, char* pszNumber,
+                      SYSTEMTIME* pStart, DWORD dwDuration) override;
+    using CTapiApp::OnDNDChange;
+    using CTapiApp::GetResponseInfoParam;
+    using CTapiApp::SendDeviceInformation;
+
+    bool recordLineMessages = true;
+    SYSTEMTIME lastRecordStart = {};
+    DWORD lastRecordDuration = 0;
 
     // Debug lines without the library prefix, and their levels.
     std::vector<std::string> debug;
