@@ -1,25 +1,299 @@
-// Call-control commands. Not built yet: each refuses with LINEERR_OPERATIONUNAVAIL, so a host
-// sees a clear failure instead of a request that never completes.
+// The basic call-control commands: make call, consultation call, answer, hang up, hold,
+// retrieve, alternate, transfer and conference. Each picks its call from the line's table,
+// checks the call feature, starts one asynchronous request and files its record under the
+// request id, so that LINE_REPLY can name the command.
 #include <tapi.h>
 
+#include <cstdlib>
+#include <cstring>
+
+#include "CommandChain.h"
+#include "CommandRecord.h"
+#include "DialableTapi.h"
+#include "LibraryState.h"
 #include "TapiApp.h"
+#include "TapiBase.h"
 
 namespace {
-int Unavailable(CTapiApp* app) {
-    app->SetLastCTIError(LINEERR_OPERATIONUNAVAIL);
-    return 0;
+
+// Storage for the handles TAPI writes when a request completes; nothing reads them.
+HCALL g_hMakeCall, g_hMakeCall2, g_hConsultMakeCall, g_hConfCall;
+
+LINECALLPARAMS* CallParams(int bOffHook) {
+    static DWORD raw[180 / sizeof(DWORD)];
+    std::memset(raw, 0, sizeof raw);
+    LINECALLPARAMS* params = reinterpret_cast<LINECALLPARAMS*>(raw);
+    params->dwTotalSize = sizeof raw;
+    params->dwBearerMode = LINEBEARERMODE_VOICE;
+    params->dwMediaMode = LINEMEDIAMODE_INTERACTIVEVOICE;
+    params->dwAddressMode = LINEADDRESSMODE_ADDRESSID;
+    params->dwAddressID = 0;
+    if (bOffHook) params->dwCallParamFlags |= LINECALLPARAMFLAGS_ORIGOFFHOOK;
+    return params;
 }
+
+bool HasFeature(DWORD hCall, DWORD dwFeature) {
+    CCallStatus status(hCall);
+    return (status.GetCallFeatures() & dwFeature) != 0;
+}
+
+void Own(DWORD hCall) { lineSetCallPrivilege(hCall, LINECALLPRIVILEGE_OWNER); }
+
+// The commands that act on one call of the line.
+enum SingleCall { CMD_ANSWER, CMD_HANGUP, CMD_HOLD, CMD_UNHOLD };
+struct SingleCallSpec {
+    const char* entry;
+    DWORD mask;  // 0: the call in slot 0, whatever its state
+    const char* posLine;
+    DWORD feature;
+    const char* resultLine;
+    const char* record;
+};
+const SingleCallSpec kSingle[] = {
+    {"CTapiApp::DoAnswer %s", 0, nullptr, LINECALLFEATURE_ANSWER, " Answer Result: x%08X",
+     "{Cmd:AnswerCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}"},
+    {"CTapiApp::DoHangup %s", 0, nullptr, LINECALLFEATURE_DROP, " Drop Result: x%08X",
+     "{Cmd:ClearConnection}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}"},
+    {"CTapiApp::DoHold %s", LINECALLSTATE_CONNECTED, " Connected CallPos: %d", LINECALLFEATURE_HOLD,
+     " Hold Result: x%08X", "{Cmd:HoldCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}"},
+    {"CTapiApp::DoUnhold %s", LINECALLSTATE_ONHOLD | LINECALLSTATE_ONHOLDPENDTRANSFER, " Held CallPos: %d",
+     LINECALLFEATURE_UNHOLD, " Unhold Result: x%08X", "{Cmd:RetrieveCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}"},
+};
+
+long StartSingleRequest(int nCommand, DWORD hCall) {
+    switch (nCommand) {
+    case CMD_ANSWER:
+        return lineAnswer(hCall, nullptr, 0);
+    case CMD_HANGUP:
+        return lineDrop(hCall, nullptr, 0);
+    case CMD_HOLD:
+        return lineHold(hCall);
+    default:
+        return lineUnhold(hCall);
+    }
+}
+
+// The commands that need a held and a connected call.
+enum TwoCall { CMD_ALTERNATE, CMD_TRANSFER, CMD_CONFERENCE };
+struct TwoCallSpec {
+    const char* entry;
+    const char* heldLine;
+    const char* consultLine;
+    const char* resultLine;
+    const char* record;
+};
+const TwoCallSpec kTwo[] = {
+    {"CTapiApp::DoAlternate %s", " Held CallPos: %d", " Consult CallPos: %d", " SwapHold Result: x%08X",
+     "{Cmd:AlternateCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}"},
+    {"CTapiApp::DoTransfer %s", " Held CallPos: %d", " Consult CallPos: %d", " CompleteTransfer Result: x%08X",
+     "{Cmd:TransferCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}"},
+    {"CTapiApp::DoConference %s", " Held CallPos: x%08X", " Consult CallPos: x%08X", " CompleteTransfer Result: x%08X",
+     "{Cmd:ConferenceCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}"},
+};
+
 }  // namespace
 
-int CTapiApp::DoMakeCall(char*, char*, int) { return Unavailable(this); }
-int CTapiApp::DoConsultationCall(char*, char*) { return Unavailable(this); }
-int CTapiApp::DoAnswer(char*) { return Unavailable(this); }
-int CTapiApp::DoHangup(char*) { return Unavailable(this); }
-int CTapiApp::DoHold(char*) { return Unavailable(this); }
-int CTapiApp::DoUnhold(char*) { return Unavailable(this); }
-int CTapiApp::DoAlternate(char*) { return Unavailable(this); }
-int CTapiApp::DoTransfer(char*) { return Unavailable(this); }
-int CTapiApp::DoConference(char*) { return Unavailable(this); }
-int CTapiApp::DoRedirect(char*, char*, char*) { return Unavailable(this); }
-int CTapiApp::DoPickup(char*, char*) { return Unavailable(this); }
-int CTapiApp::DoForward(char*, char*) { return Unavailable(this); }
+// Frame steps 3 and 4: the device of the extension, then its line handle. Leaves the error of
+// the failed step; the caller checks GetLine() of a returned device.
+CLineDevice* CTapiApp::CommandDevice(char* pszAddress, DWORD dwLineLogLevel) {
+    SetLastCTIError(LINEERR_NODEVICE);
+    CLineDevice* pDevice = GetDeviceObjectFromAddress(pszAddress);
+    SendDebugInfo(4, " pDevice: x%08X", pDevice);
+    if (!pDevice) return nullptr;
+    SetLastCTIError(LINEERR_INVALLINEHANDLE);
+    SendDebugInfo(dwLineLogLevel, " hLine: x%08X", pDevice->GetLine());
+    return pDevice;
+}
+
+int CTapiApp::SingleCallCommand(char* pszAddress, int nCommand) {
+    const SingleCallSpec& spec = kSingle[nCommand];
+    SendDebugInfo(3, spec.entry, pszAddress);
+    EnterCriticalSection(&m_CS);
+    CLineDevice* pDevice = CommandDevice(pszAddress, 5);
+    if (pDevice && pDevice->GetLine()) {
+        DWORD hCall = 0;
+        if (spec.mask == 0) {
+            hCall = pDevice->GetCall(0);
+        } else {
+            SetLastCTIError(LINEERR_INVALCALLPARAMS);
+            long pos = pDevice->GetFirstCallPosWithStates(spec.mask);
+            SendDebugInfo(5, spec.posLine, pos);
+            if (pos >= 0) hCall = pDevice->GetCall(pos);
+        }
+        if (hCall || spec.mask == 0) {
+            SetLastCTIError(LINEERR_INVALCALLSTATE);
+            SendDebugInfo(5, " hCall: x%08X", hCall);
+            if (hCall && HasFeature(hCall, spec.feature)) {
+                Own(hCall);
+                long result = StartSingleRequest(nCommand, hCall);
+                SetLastCTIError(result);
+                SendDebugInfo(4, spec.resultLine, result);
+            }
+        }
+    }
+    long lRequest = GetLastCTIError();
+    if (lRequest > 0) linvoq::g_ReplyStack.Store(lRequest, spec.record, m_dwOrgCmdId, lRequest, pszAddress);
+    LeaveCriticalSection(&m_CS);
+    return GetLastCTIError() >= 0;
+}
+
+int CTapiApp::TwoCallCommand(char* pszAddress, int nCommand) {
+    const TwoCallSpec& spec = kTwo[nCommand];
+    SendDebugInfo(3, spec.entry, pszAddress);
+    EnterCriticalSection(&m_CS);
+    CLineDevice* pDevice = CommandDevice(pszAddress, 5);
+    if (pDevice && pDevice->GetLine()) {
+        SetLastCTIError(LINEERR_INVALCALLPARAMS);
+        long held = pDevice->GetFirstCallPosWithStates(LINECALLSTATE_ONHOLD | LINECALLSTATE_ONHOLDPENDTRANSFER);
+        SendDebugInfo(5, spec.heldLine, held);
+        long consult = -1;
+        if (held >= 0) {
+            consult = pDevice->GetFirstCallPosWithStates(LINECALLSTATE_CONNECTED);
+            SendDebugInfo(5, spec.consultLine, consult);
+        }
+        if (held >= 0 && consult >= 0) {
+            SetLastCTIError(LINEERR_INVALCALLSTATE);
+            DWORD hHeld = pDevice->GetCall(held), hConsult = pDevice->GetCall(consult);
+            Own(hHeld);
+            Own(hConsult);
+            long result = nCommand == CMD_ALTERNATE
+                              ? lineSwapHold(hConsult, hHeld)
+                              : lineCompleteTransfer(hHeld, hConsult, &g_hConfCall,
+                                                     nCommand == CMD_TRANSFER ? LINETRANSFERMODE_TRANSFER
+                                                                          : LINETRANSFERMODE_CONFERENCE);
+            SetLastCTIError(result);
+            SendDebugInfo(4, spec.resultLine, result);
+        }
+    }
+    long lRequest = GetLastCTIError();
+    if (lRequest > 0) linvoq::g_ReplyStack.Store(lRequest, spec.record, m_dwOrgCmdId, lRequest, pszAddress);
+    LeaveCriticalSection(&m_CS);
+    return GetLastCTIError() >= 0;
+}
+
+int CTapiApp::DoAnswer(char* pszAddress) { return SingleCallCommand(pszAddress, CMD_ANSWER); }
+int CTapiApp::DoHangup(char* pszAddress) { return SingleCallCommand(pszAddress, CMD_HANGUP); }
+int CTapiApp::DoHold(char* pszAddress) { return SingleCallCommand(pszAddress, CMD_HOLD); }
+int CTapiApp::DoUnhold(char* pszAddress) { return SingleCallCommand(pszAddress, CMD_UNHOLD); }
+int CTapiApp::DoAlternate(char* pszAddress) { return TwoCallCommand(pszAddress, CMD_ALTERNATE); }
+int CTapiApp::DoTransfer(char* pszAddress) { return TwoCallCommand(pszAddress, CMD_TRANSFER); }
+int CTapiApp::DoConference(char* pszAddress) { return TwoCallCommand(pszAddress, CMD_CONFERENCE); }
+
+// The consultation-transfer chain shared by make call and consultation call: set up the
+// transfer on the connected call; the chain dials once the consultation call has dial tone.
+void CTapiApp::SetupTransferChain(CLineDevice* pDevice, DWORD hCall, const char* pszNumber, DWORD dwChainType) {
+    SendDebugInfo(4, " Transfer m\xf6glich");
+    CommandChainRecord* pRecord =
+        linvoq::NewChainRecord(GetLastCTIError(), dwChainType, pDevice, hCall, pszNumber);
+    SendDebugInfo(5, " lpRecord: 0x%08X", pRecord);
+    if (!pRecord) return;
+    Own(hCall);
+    long result = lineSetupTransfer(hCall, &pRecord->hConsultCall, nullptr);
+    SetLastCTIError(result);
+    SendDebugInfo(3, " lineSetupTransfer return 0x%08X", result);
+    if (result > 0)
+        StartChain(pRecord);
+    else
+        std::free(pRecord);
+}
+
+int CTapiApp::DoMakeCall(char* pszAddress, char* pszDestination, int bOffHook) {
+    SendDebugInfo(3, "DoMakeCall Input: %s %d", pszDestination, bOffHook);
+    EnterCriticalSection(&m_CS);
+    bool bStoreRecord = true;
+    CLineDevice* pDevice = CommandDevice(pszAddress, 4);
+    if (pDevice && pDevice->GetLine()) {
+        char* pszNumber = linvoq::CreateDialableNumber(m_hLineApp, pDevice->GetDeviceID(), m_dwAppAPIVersion,
+                                                       pDevice->GetCharSize(), pszDestination);
+        SendDebugInfo(3, " MakeCall Output: %s", pszNumber);
+        SetLastCTIError(LINEERR_INVALLINESTATE);
+        int bHasCall = pDevice->HasCalls();
+        SendDebugInfo(5, " bHasCall: %d", bHasCall);
+        if (!bHasCall) {
+            long result = lineMakeCall(pDevice->GetLine(), &g_hMakeCall, pszNumber, 0, CallParams(bOffHook));
+            SetLastCTIError(result);
+            SendDebugInfo(3, " lineMakeCall(1) to %s result 0x%08X", pszNumber, result);
+        } else {
+            SetLastCTIError(LINEERR_INVALCALLPARAMS);
+            long dialTone = pDevice->GetFirstCallPosWithStates(LINECALLSTATE_DIALTONE);
+            SendDebugInfo(5, " Dialtone CallPos: %d", dialTone);
+            if (dialTone >= 0) {
+                SetLastCTIError(LINEERR_INVALCALLSTATE);
+                DWORD hCall = pDevice->GetCall(dialTone);
+                if (HasFeature(hCall, LINECALLFEATURE_DIAL)) {
+                    Own(hCall);
+                    long result = lineDial(hCall, pszNumber, 0);
+                    SetLastCTIError(result);
+                    SendDebugInfo(3, " lineDial to %s return 0x%08X", pszNumber, result);
+                }
+            } else if (pDevice->GetCallCount() == 1) {
+                long connected = pDevice->GetFirstCallPosWithStates(LINECALLSTATE_CONNECTED);
+                SendDebugInfo(4, " Connected CallPos: %d", connected);
+                if (connected >= 0) {
+                    SetLastCTIError(LINEERR_INVALCALLSTATE);
+                    DWORD hCall = pDevice->GetCall(connected);
+                    SendDebugInfo(5, " hCall: 0x%08X", hCall);
+                    if (HasFeature(hCall, LINECALLFEATURE_SETUPTRANSFER)) {
+                        // The chain files its own record once it has dialled.
+                        bStoreRecord = false;
+                        SetupTransferChain(pDevice, hCall, pszNumber, ZYKLUS_MAKECALL2);
+                    } else {
+                        CLineDevStatus lineStatus(pDevice->GetLine());
+                        if (lineStatus.GetLineFeatures() & LINEFEATURE_MAKECALL) {
+                            long result = lineMakeCall(pDevice->GetLine(), &g_hMakeCall2, pszNumber, 0,
+                                                       CallParams(bOffHook));
+                            SetLastCTIError(result);
+                            SendDebugInfo(3, " lineMakeCall(2) to %s result 0x%08X", pszNumber, result);
+                        }
+                    }
+                }
+            }
+        }
+    }
+    long lRequest = GetLastCTIError();
+    if (bStoreRecord && lRequest > 0)
+        linvoq::g_ReplyStack.Store(lRequest, "{Cmd:MakeCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}{Dest:%s}", m_dwOrgCmdId,
+                                   lRequest, pszAddress, pszDestination);
+    LeaveCriticalSection(&m_CS);
+    return GetLastCTIError() >= 0;
+}
+
+int CTapiApp::DoConsultationCall(char* pszAddress, char* pszDestination) {
+    SendDebugInfo(3, "DoConsultationCall Input: %s %s", pszAddress, pszDestination);
+    EnterCriticalSection(&m_CS);
+    bool bStoreRecord = false;
+    CLineDevice* pDevice = CommandDevice(pszAddress, 4);
+    if (pDevice && pDevice->GetLine()) {
+        char* pszNumber = linvoq::CreateDialableNumber(m_hLineApp, pDevice->GetDeviceID(), m_dwAppAPIVersion,
+                                                       pDevice->GetCharSize(), pszDestination);
+        SendDebugInfo(3, "ConsultationCall Output: %s", pszNumber);
+        long connected = -1;
+        if (pDevice->GetCallCount() == 1) {
+            connected = pDevice->GetFirstCallPosWithStates(LINECALLSTATE_CONNECTED);
+            SendDebugInfo(4, " Connected CallPos: %d", connected);
+        }
+        if (connected >= 0) {
+            SetLastCTIError(LINEERR_INVALCALLSTATE);
+            DWORD hCall = pDevice->GetCall(connected);
+            SendDebugInfo(5, " hCall: 0x%08X", hCall);
+            if (HasFeature(hCall, LINECALLFEATURE_SETUPTRANSFER)) {
+                SetupTransferChain(pDevice, hCall, pszNumber, ZYKLUS_MAKECALL2);
+            } else {
+                CLineDevStatus lineStatus(pDevice->GetLine());
+                if (lineStatus.GetLineFeatures() & LINEFEATURE_MAKECALL) {
+                    // A consultation never takes the off-hook flag.
+                    long result = lineMakeCall(pDevice->GetLine(), &g_hConsultMakeCall, pszNumber, 0, CallParams(0));
+                    SetLastCTIError(result);
+                    SendDebugInfo(3, " lineMakeCall(2) to %s result 0x%08X", pszNumber, result);
+                    bStoreRecord = true;
+                }
+            }
+        }
+    }
+    long lRequest = GetLastCTIError();
+    if (bStoreRecord && lRequest > 0)
+        linvoq::g_ReplyStack.Store(lRequest, "{Cmd:ConsultationCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}{Dest:%s}",
+                                   m_dwOrgCmdId, lRequest, pszAddress, pszDestination);
+    LeaveCriticalSection(&m_CS);
+    return GetLastCTIError() >= 0;
+}

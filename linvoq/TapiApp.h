@@ -18,6 +18,7 @@
 #include "LinvoqApi.h"
 
 class CCallInfo;
+struct CommandChainRecord;
 
 // The operations every telephony application offers, in their fixed virtual-table order.
 class LINVOQ_API ITelephonyInterface {
@@ -165,6 +166,7 @@ protected:
     void LineCreate(DWORD dwDeviceID);         // a line that appeared at run time
     void SendDebugInfo(DWORD dwLevel, const char* pszFormat, ...);
     char* GetResponseInfoParam(DWORD dwRequestID, char* pszKey);  // one field of a pending record
+    static DWORD WINAPI CommandChainTread(LPVOID pRecord);  // runs one command chain, then frees it
     void SendDeviceInformation(DWORD dwDeviceID);
 
 private:
@@ -184,6 +186,15 @@ private:
     void HandleAddressState(DWORD hLine, DWORD dwAddressStates);
     void HandleLineClose(DWORD hLine, DWORD dwParam1);
     void HandleLineRemove(DWORD dwDeviceID);
+    // Starts the chain thread on the record (which then owns it); frees it when no thread starts.
+    HANDLE StartChain(CommandChainRecord* pRecord);
+    void RunMakeCallChain(CommandChainRecord* pRecord);
+    void RunTransferChain(CommandChainRecord* pRecord);
+    // Call control helpers.
+    CLineDevice* CommandDevice(char* pszAddress, DWORD dwLineLogLevel);
+    void SetupTransferChain(CLineDevice* pDevice, DWORD hCall, const char* pszNumber, DWORD dwChainType);
+    int SingleCallCommand(char* pszAddress, int nCommand);
+    int TwoCallCommand(char* pszAddress, int nCommand);
 };
 
 // Debug window message of the library: wParam = level, lParam = the text.

@@ -1,0 +1,177 @@
+// Redirect (deflect a ringing call, blind or consultation transfer of a connected call),
+// pickup with its fallback, and unconditional forwarding.
+#include <tapi.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "CommandChain.h"
+#include "CommandRecord.h"
+#include "LibraryState.h"
+#include "TapiApp.h"
+#include "TapiBase.h"
+#include "TextRules.h"
+
+namespace {
+
+HCALL g_hPickupCall, g_hForwardConsultCall;
+
+bool HasFeature(DWORD hCall, DWORD dwFeature) {
+    CCallStatus status(hCall);
+    return (status.GetCallFeatures() & dwFeature) != 0;
+}
+
+void Own(DWORD hCall) { lineSetCallPrivilege(hCall, LINECALLPRIVILEGE_OWNER); }
+
+void SetCallDataIfGiven(DWORD hCall, const char* pszCallData) {
+    if (pszCallData) lineSetCallData(hCall, const_cast<char*>(pszCallData), std::strlen(pszCallData) + 1);
+}
+
+const DWORD kRinging = LINECALLSTATE_OFFERING | LINECALLSTATE_ACCEPTED;
+const DWORD kMaxForwardText = 30;
+
+}  // namespace
+
+int CTapiApp::DoRedirect(char* pszAddress, char* pszDestination, char* pszCallData) {
+    SendDebugInfo(3, "CTapiApp::DoRedirect %s %s", pszAddress, pszDestination);
+    EnterCriticalSection(&m_CS);
+    CLineDevice* pDevice = CommandDevice(pszAddress, 5);
+    if (pDevice && pDevice->GetLine()) {
+        SetLastCTIError(LINEERR_INVALCALLPARAMS);
+        long ringing = pDevice->GetFirstCallPosWithStates(kRinging);
+        SendDebugInfo(5, " Offering CallPos: %d", ringing);
+        if (ringing >= 0) {
+            SetLastCTIError(LINEERR_INVALCALLSTATE);
+            DWORD hCall = pDevice->GetCall(ringing);
+            SendDebugInfo(5, " hCall: x%08X", hCall);
+            if (HasFeature(hCall, LINECALLFEATURE_REDIRECT)) {
+                Own(hCall);
+                SetCallDataIfGiven(hCall, pszCallData);
+                long result = lineRedirect(hCall, pszDestination, 0);
+                SetLastCTIError(result);
+                SendDebugInfo(4, " Redirect Result: x%08X", result);
+            }
+        } else {
+            long connected = pDevice->GetFirstCallPosWithStates(LINECALLSTATE_CONNECTED);
+            if (connected >= 0) {
+                SetLastCTIError(LINEERR_INVALCALLSTATE);
+                DWORD hCall = pDevice->GetCall(connected);
+                SendDebugInfo(5, " hCall: x%08X", hCall);
+                CCallStatus status(hCall);
+                DWORD features = status.GetCallFeatures();
+                if (features & LINECALLFEATURE_BLINDTRANSFER) {
+                    Own(hCall);
+                    SetCallDataIfGiven(hCall, pszCallData);
+                    long result = lineBlindTransfer(hCall, pszDestination, 0);
+                    SetLastCTIError(result);
+                    SendDebugInfo(4, " BlindTransfer Result: x%08X", result);
+                } else if (features & LINECALLFEATURE_SETUPTRANSFER) {
+                    SendDebugInfo(4, " SetupTransfer m\xf6glich");
+                    CommandChainRecord* pRecord = linvoq::NewChainRecord(LINEERR_INVALCALLSTATE, ZYKLUS_BLINDTRANSFER2,
+                                                                        pDevice, hCall, pszDestination);
+                    if (pRecord) {
+                        Own(hCall);
+                        long result = lineSetupTransfer(hCall, &pRecord->hConsultCall, nullptr);
+                        SetLastCTIError(result);
+                        SendDebugInfo(4, " SetupTransfer Result: x%08X", result);
+                        if (result > 0) {
+                            HANDLE hThread = StartChain(pRecord);
+                            SendDebugInfo(5, " CreateThread Result: x%08X", hThread);
+                        } else {
+                            std::free(pRecord);
+                        }
+                    }
+                }
+            }
+        }
+    }
+    long lRequest = GetLastCTIError();
+    if (lRequest > 0)
+        linvoq::g_ReplyStack.Store(lRequest, "{Cmd:DeflectCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}{Dest:%s}", m_dwOrgCmdId,
+                                   lRequest, pszAddress, pszDestination);
+    LeaveCriticalSection(&m_CS);
+    return GetLastCTIError() >= 0;
+}
+
+int CTapiApp::DoPickup(char* pszAddress, char* pszDestination) {
+    SendDebugInfo(3, "CTapiApp::DoPickup %s %s", pszAddress, pszDestination);
+    EnterCriticalSection(&m_CS);
+    CLineDevice* pDevice = CommandDevice(pszAddress, 5);
+    if (pDevice && pDevice->GetLine()) {
+        SetLastCTIError(LINEERR_INVALLINESTATE);
+        int bHasCall = pDevice->HasCalls();
+        SendDebugInfo(5, " bHasCall: %d", bHasCall);
+        if (!bHasCall) {
+            long result = linePickup(pDevice->GetLine(), 0, &g_hPickupCall, pszDestination, nullptr);
+            SetLastCTIError(result);
+            SendDebugInfo(4, " Pickup Result: x%08X", result);
+            if (result > 0)
+                linvoq::g_ReplyStack.Store(result, "{Cmd:PickupCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}{Dest:%s}",
+                                           m_dwOrgCmdId, result, pszAddress, pszDestination);
+        }
+    }
+    if (GetLastCTIError() < 0) {
+        // Pickup refused: bring the call that rings at the other extension here instead.
+        SendDebugInfo(4, " pDevice(Other): x%08X", m_pLineFirst);
+        CLineDevice* pOther = GetDeviceObjectFromAddress(pszDestination);
+        if (pOther) {
+            SetLastCTIError(LINEERR_INVALLINEHANDLE);
+            SendDebugInfo(5, " hLine: x%08X", pOther->GetLine());
+            if (pOther->GetLine()) {
+                SetLastCTIError(LINEERR_INVALCALLPARAMS);
+                long ringing = pOther->GetFirstCallPosWithStates(kRinging);
+                SendDebugInfo(5, " Offering CallPos: %d", ringing);
+                if (ringing >= 0) {
+                    SetLastCTIError(LINEERR_INVALCALLSTATE);
+                    DWORD hCall = pOther->GetCall(ringing);
+                    SendDebugInfo(5, " hCall: x%08X", hCall);
+                    if (HasFeature(hCall, LINECALLFEATURE_REDIRECT)) {
+                        Own(hCall);
+                        long result = lineRedirect(hCall, pszAddress, 0);
+                        SetLastCTIError(result);
+                        SendDebugInfo(4, " Redirect Result: x%08X", result);
+                    }
+                }
+            }
+        }
+    }
+    LeaveCriticalSection(&m_CS);
+    return GetLastCTIError() >= 0;
+}
+
+int CTapiApp::DoForward(char* pszAddress, char* pszDestination) {
+    char szEmpty[1] = "";
+    if (!pszDestination) pszDestination = szEmpty;
+    SendDebugInfo(3, "CTapiApp::DoForward %s %s", pszAddress, pszDestination);
+    EnterCriticalSection(&m_CS);
+    CLineDevice* pDevice = CommandDevice(pszAddress, 5);
+    if (pDevice && pDevice->GetLine()) {
+        DWORD dwSize = static_cast<DWORD>(std::strlen(pszDestination) + 1);
+        SendDebugInfo(5, " dwSize: %d", dwSize);
+        DWORD dwEntries = pszDestination[0] ? 1 : 0;
+        // "*" cancels: the caller's text becomes empty, the sizes stay as computed.
+        if (pszDestination[0] == '*') pszDestination[0] = '\0';
+        SendDebugInfo(5, " NumEntries: %d", dwEntries);
+        BYTE* pList = static_cast<BYTE*>(std::calloc(1, dwSize + 32));
+        SendDebugInfo(5, " lpForwardList: x%08X", pList);
+        if (pList) {
+            LINEFORWARDLIST* list = reinterpret_cast<LINEFORWARDLIST*>(pList);
+            list->dwTotalSize = 32 + dwSize;
+            list->dwNumEntries = dwEntries;
+            list->ForwardList[0].dwForwardMode = LINEFORWARDMODE_UNCOND;
+            list->ForwardList[0].dwDestAddressSize = dwSize;
+            list->ForwardList[0].dwDestAddressOffset = 32;
+            linvoq::CopyText(reinterpret_cast<char*>(pList + 32), dwSize, pszDestination, kMaxForwardText);
+            long result = lineForward(pDevice->GetLine(), 1, 0, list, 0, &g_hForwardConsultCall, nullptr);
+            SetLastCTIError(result);
+            SendDebugInfo(4, " Forward Result: x%08X", result);
+            std::free(pList);
+        }
+    }
+    long lRequest = GetLastCTIError();
+    if (lRequest > 0)
+        linvoq::g_ReplyStack.Store(lRequest, "{Cmd:SetForwarding}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}{Dest:%s}",
+                                   m_dwOrgCmdId, lRequest, pszAddress, pszDestination);
+    LeaveCriticalSection(&m_CS);
+    return GetLastCTIError() >= 0;
+}
