@@ -52,14 +52,24 @@ start_display() {
     return 1
 }
 
+# The wineserver of this prefix is up when its socket exists.
+server_running() {
+    local id; id=$(stat -c '%d %i' "$WINEPREFIX" 2>/dev/null) || return 1
+    local dev ino; read -r dev ino <<<"$id"
+    [ -S "/tmp/.wine-$(id -u)/server-$(printf '%x' "$dev")-$(printf '%x' "$ino")/socket" ]
+}
+
 up() {
     (
         flock 9
-        create_prefix && start_display
+        create_prefix && start_display || exit 1
+        server_running && exit 0
+        # Persistent server, and the prefix's background services started here with their
+        # output elsewhere: a service started by a test program would hold ctest's pipe open.
+        wineserver -p 9>&-
+        use_display
+        wine cmd /c exit 9>&-
     ) 9>"$state/lock" </dev/null >>"$state/up.log" 2>&1
-    # Persistent server: programs start in a fraction of a second while it lives. Nothing that
-    # outlives this call may hold our stdout: ctest and test discovery wait for it to close.
-    wineserver -p >>"$state/wineserver.log" 2>&1 </dev/null || true
 }
 
 use_display() {
