@@ -1,0 +1,29 @@
+#include "ServerState.h"
+#include "TestClock.h"
+
+#include <ctime>
+
+namespace vessnet {
+
+HINSTANCE g_hModule = nullptr;
+CRITICAL_SECTION g_ConnectionLock;
+TS_CONNECTION g_Connections[TS_MAX_CONNECTIONS];
+bool g_bWsaHeld = false;
+
+namespace {
+VESSNET_TEST_CLOCK g_pfnClock = nullptr;
+}
+
+long Now()
+{
+    if (g_pfnClock != nullptr)
+        return g_pfnClock();
+    return static_cast<long>(std::time(nullptr));
+}
+
+}  // namespace vessnet
+
+void VessnetTestOnly_SetClock(VESSNET_TEST_CLOCK pfnNow)
+{
+    vessnet::g_pfnClock = pfnNow;
+}
