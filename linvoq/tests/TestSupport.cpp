@@ -136,6 +136,11 @@ void RecordingApp::OnCmdResponse(char* pszExt, char* pszCmd, char* pszOrgCmdId, 
                      std::to_string(bSuccess) + " " + pszResult);
 }
 
+void RecordingApp::OnCommandResult(DWORD dwDeviceID, long lInitialError, long lResult) {
+    events.push_back("CommandResult " + std::to_string(dwDeviceID) + " " + std::to_string(lInitialError) + " " +
+                     std::to_string(lResult));
+}
+
 void RecordingApp::OnDeviceInformation(char* pszAddress, DWORD dwCallCount, char* pszText) {
     events.push_back(std::string("DeviceInfo ") + pszAddress + " " + std::to_string(dwCallCount) + " " + pszText);
 }

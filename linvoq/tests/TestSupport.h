@@ -73,6 +73,7 @@ public:
     void OnCallConfRemoved(DWORD hCall, DWORD dwCallID, DWORD dwDeviceID, char* pszAddress) override;
     void OnCallRecord(DWORD dwDeviceID, int bInbound, int nConnected, char* pszAddress, char* pszNumber,
                       SYSTEMTIME* pStart, DWORD dwDuration) override;
+    void OnCommandResult(DWORD dwDeviceID, long lInitialError, long lResult) override;
     using CTapiApp::OnDNDChange;
     using CTapiApp::GetResponseInfoParam;
     using CTapiApp::SendDeviceInformation;
