@@ -88,16 +88,24 @@ struct SimCallDesc {
 
 // --- The PBX -------------------------------------------------------------------------------
 
-// Forgets every device, call, fault and journal entry; the PBX is then empty (no line at all).
+// Forgets every device, call, fault, pending request and journal entry; the PBX is then empty
+// (no line at all). Initialised applications stay initialised, without lines and queued messages.
 SIMAPI void WINAPI simReset(void);
-// Replaces the PBX by the built-in default (a few extensions, see the simulator's README).
+// Replaces the PBX by the built-in default (a few extensions, see the simulator's README), after
+// a reset as simReset does. The DLL starts with this PBX.
 SIMAPI void WINAPI simUseDefaultPbx(void);
-// Appends a line device; returns its device id. Applications initialised later see it; those
-// initialised before do not, unless it is announced with simAnnounceLine.
+// Replaces the PBX by the one described in a text file (format in the simulator's README), after
+// a reset. FALSE, with nothing changed, when the file cannot be read or parsed. When the
+// environment variable TVX_PBX names such a file, the DLL starts with it instead of the default.
+SIMAPI BOOL WINAPI simLoadPbxFile(const char* path);
+// Appends a line device; returns its device id. Applications initialised later count it; those
+// initialised before are not told of it (their device count stays) unless it is announced with
+// simAnnounceLine.
 SIMAPI DWORD WINAPI simAddLine(const SimLineDesc* desc);
 // Appends a phone device; returns its device id.
 SIMAPI DWORD WINAPI simAddPhone(const SimPhoneDesc* desc);
-// Sends LINE_CREATE for a device added with simAddLine to every line application.
+// Sends LINE_CREATE (hDevice 0, dwParam1 = device id) for a device added with simAddLine to
+// every line application.
 SIMAPI void WINAPI simAnnounceLine(DWORD deviceId);
 // Removes a line at run time: LINE_CLOSE to every application that has it open, then
 // LINE_REMOVE (dwParam1 = device id) to every line application. Its id stays unused.
@@ -108,31 +116,55 @@ SIMAPI void WINAPI simCloseLine(DWORD deviceId);
 // LINEERR_BADDEVICEID; a test sees in the journal which ids were examined.
 SIMAPI void WINAPI simSetReportedLineCount(DWORD count);
 // Sets the forwarding list of every address of a line (count 0 clears it). When notify is
-// non-zero, applications that have the line open get LINE_ADDRESSSTATE(LINEADDRESSSTATE_FORWARD).
+// non-zero, applications that have the line open get LINE_ADDRESSSTATE(LINEADDRESSSTATE_FORWARD)
+// for every address, if their lineSetStatusMessages address states include FORWARD.
 SIMAPI void WINAPI simSetForwarding(DWORD deviceId, const SimForward* entries, DWORD count, int notify);
-// Sets the LINEDEVSTATUS counters of a line.
+// Sets the LINEDEVSTATUS counters of a line (and dwLineFeatures, which starts as the line's
+// lineFeatures). Calls created with simCreateCall that are not IDLE count on top of them, in
+// LINEDEVSTATUS and in LINEADDRESSSTATUS of address 0.
 SIMAPI void WINAPI simSetLineStatus(DWORD deviceId, const SimLineStatus* status);
 
 // --- Calls (the foundation of the PBX's call model) ----------------------------------------
 
 // Creates a call on a line and returns its handle (0 when the line does not exist). Every
-// application that has the line open gets the call: the handle is the same for all of them.
-// No message is sent; simSetCallState reports states.
+// application that has the line open with monitor or owner privilege gets the call: the handle is
+// the same for all of them. No message is sent; simSetCallState reports states. A state of 0 is
+// taken as LINECALLSTATE_UNKNOWN; callId 0 numbers the call from 1 on.
+// Where a TAPI function needs to know which application asks about a call (hLine and privilege
+// in LINECALLINFO and LINECALLSTATUS, lineDeallocateCall), it is the holder whose application
+// was initialised on the calling thread, else the first.
 SIMAPI DWORD WINAPI simCreateCall(DWORD deviceId, const SimCallDesc* desc);
 // Changes a call's state and mode and posts LINE_CALLSTATE(hCall, state, mode, privilege) to
-// every application that has the call's line open. The call features stay as they are.
+// every application that has the call's line open; one that opened the line after the call
+// appeared gets the call now, unless it deallocated it. The privilege goes with an application's
+// first LINE_CALLSTATE for the call, later ones carry 0. The call features stay as they are.
 SIMAPI void WINAPI simSetCallState(DWORD hCall, DWORD state, DWORD mode);
 // Replaces a call's LINECALLSTATUS features.
 SIMAPI void WINAPI simSetCallFeatures(DWORD hCall, DWORD callFeatures, DWORD callFeatures2);
 // Posts any line message to the callback of every line application (hDevice and parameters as
-// given); for edge cases the PBX would not produce by itself.
+// given); for edge cases the PBX would not produce by itself. When hDevice is one of an
+// application's line handles or calls, the callback instance of that line goes with it, else 0.
 SIMAPI void WINAPI simPostLineMessage(DWORD hDevice, DWORD message, DWORD param1, DWORD param2, DWORD param3);
 // The same for phone applications.
 SIMAPI void WINAPI simPostPhoneMessage(DWORD hDevice, DWORD message, DWORD param1, DWORD param2, DWORD param3);
 // Line handle that an application holds for a device (0 when it has not opened it).
 SIMAPI DWORD WINAPI simGetLineHandle(DWORD hLineApp, DWORD deviceId);
-// Number of calls of a line that are not yet deallocated by every application.
+// Number of calls the PBX still has on a line: those not IDLE, and IDLE ones that some
+// application has not yet deallocated.
 SIMAPI DWORD WINAPI simGetCallCount(DWORD deviceId);
+
+// --- Asynchronous requests -----------------------------------------------------------------
+
+// Starts an asynchronous request for a line application, as an asynchronous TAPI function does:
+// returns the request id (positive, pending until answered), LINEERR_INVALAPPHANDLE for an
+// unknown application.
+SIMAPI LONG WINAPI simBeginRequest(DWORD hLineApp);
+// Answers a pending request: LINE_REPLY (hDevice 0, dwParam1 = request id, dwParam2 = result)
+// reaches the application's callback from its message loop. FALSE when the id is not pending.
+SIMAPI BOOL WINAPI simAnswerRequest(DWORD requestId, LONG result);
+// Request ids count up from 1, start again at 1 after 0x7FFFFFFF and skip ids still pending;
+// this sets the next one (taken into 1..0x7FFFFFFF).
+SIMAPI void WINAPI simSetNextRequestId(DWORD requestId);
 
 // --- Faults --------------------------------------------------------------------------------
 

@@ -1,0 +1,106 @@
+#include "SimState.h"
+
+#include "PbxSetup.h"
+
+namespace tapisim {
+
+App* Sim::FindApp(DWORD handle, bool phone) {
+    auto it = apps.find(handle);
+    return (it != apps.end() && it->second.phone == phone) ? &it->second : nullptr;
+}
+
+OpenLine* Sim::FindOpenLine(DWORD hLine) {
+    auto it = openLines.find(hLine);
+    return it != openLines.end() ? &it->second : nullptr;
+}
+
+OpenLine* Sim::FindOpenLine(DWORD app, DWORD device) {
+    for (auto& entry : openLines)
+        if (entry.second.app == app && entry.second.device == device) return &entry.second;
+    return nullptr;
+}
+
+OpenPhone* Sim::FindOpenPhone(DWORD hPhone) {
+    auto it = openPhones.find(hPhone);
+    return it != openPhones.end() ? &it->second : nullptr;
+}
+
+Call* Sim::FindCall(DWORD hCall) {
+    auto it = calls.find(hCall);
+    return it != calls.end() ? &it->second : nullptr;
+}
+
+LineDevice* Sim::FindLine(DWORD deviceId) {
+    if (deviceId >= lines.size() || lines[deviceId].removed) return nullptr;
+    return &lines[deviceId];
+}
+
+PhoneDevice* Sim::FindPhone(DWORD deviceId) { return deviceId < phones.size() ? &phones[deviceId] : nullptr; }
+
+LONG Sim::LookupLine(DWORD deviceId, LineDevice** device) {
+    *device = nullptr;
+    if (deviceId >= lines.size()) return LINEERR_BADDEVICEID;
+    if (lines[deviceId].removed) return LINEERR_NODEVICE;
+    *device = &lines[deviceId];
+    return 0;
+}
+
+LONG Sim::LookupPhone(DWORD deviceId, PhoneDevice** device) {
+    *device = FindPhone(deviceId);
+    return *device ? 0 : PHONEERR_BADDEVICEID;
+}
+
+CallHolder* Sim::AskingHolder(Call& call) {
+    if (call.holders.empty()) return nullptr;
+    DWORD thread = GetCurrentThreadId();
+    for (CallHolder& holder : call.holders) {
+        App* app = FindApp(holder.app, false);
+        if (app && app->thread == thread) return &holder;
+    }
+    return &call.holders.front();
+}
+
+void Sim::ForgetOpenLine(DWORD hLine) {
+    if (!openLines.erase(hLine)) return;
+    std::vector<DWORD> touched;
+    for (auto& entry : calls) {
+        std::vector<CallHolder>& holders = entry.second.holders;
+        for (auto it = holders.begin(); it != holders.end();) {
+            if (it->hLine == hLine) {
+                it = holders.erase(it);
+                touched.push_back(entry.first);
+            } else {
+                ++it;
+            }
+        }
+    }
+    for (DWORD hCall : touched) DropCallIfGone(hCall);
+}
+
+void Sim::DropCallIfGone(DWORD hCall) {
+    Call* call = FindCall(hCall);
+    if (call && call->holders.empty() && call->state == LINECALLSTATE_IDLE) calls.erase(hCall);
+}
+
+void Sim::Reset() {
+    lines.clear();
+    phones.clear();
+    openLines.clear();
+    openPhones.clear();
+    calls.clear();
+    reportedLineCount = 0;
+    nextCallId = 1;
+    requests.Clear();
+    faults.Clear();
+    journal.Clear();
+    for (auto& entry : apps) entry.second.queue.clear();
+}
+
+Sim& TheSim() {
+    static Sim sim;
+    static const bool configured = ConfigureAtLoad(sim);
+    (void)configured;
+    return sim;
+}
+
+}  // namespace tapisim
