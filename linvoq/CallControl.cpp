@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "CallHelpers.h"
 #include "CommandChain.h"
 #include "CommandRecord.h"
 #include "DialableTapi.h"
@@ -32,12 +33,8 @@ LINECALLPARAMS* CallParams(int bOffHook) {
     return params;
 }
 
-bool HasFeature(DWORD hCall, DWORD dwFeature) {
-    CCallStatus status(hCall);
-    return (status.GetCallFeatures() & dwFeature) != 0;
-}
-
-void Own(DWORD hCall) { lineSetCallPrivilege(hCall, LINECALLPRIVILEGE_OWNER); }
+using linvoq::TakeOwnership;
+using linvoq::HasCallFeature;
 
 // The commands that act on one call of the line.
 enum SingleCall { CMD_ANSWER, CMD_HANGUP, CMD_HOLD, CMD_UNHOLD };
@@ -123,8 +120,8 @@ int CTapiApp::SingleCallCommand(char* pszAddress, int nCommand) {
         if (hCall || spec.mask == 0) {
             SetLastCTIError(LINEERR_INVALCALLSTATE);
             SendDebugInfo(5, " hCall: x%08X", hCall);
-            if (hCall && HasFeature(hCall, spec.feature)) {
-                Own(hCall);
+            if (hCall && HasCallFeature(hCall, spec.feature)) {
+                TakeOwnership(hCall);
                 long result = StartSingleRequest(nCommand, hCall);
                 SetLastCTIError(result);
                 SendDebugInfo(4, spec.resultLine, result);
@@ -154,8 +151,8 @@ int CTapiApp::TwoCallCommand(char* pszAddress, int nCommand) {
         if (held >= 0 && consult >= 0) {
             SetLastCTIError(LINEERR_INVALCALLSTATE);
             DWORD hHeld = pDevice->GetCall(held), hConsult = pDevice->GetCall(consult);
-            Own(hHeld);
-            Own(hConsult);
+            TakeOwnership(hHeld);
+            TakeOwnership(hConsult);
             long result = nCommand == CMD_ALTERNATE
                               ? lineSwapHold(hConsult, hHeld)
                               : lineCompleteTransfer(hHeld, hConsult, &g_hConfCall,
@@ -187,7 +184,7 @@ void CTapiApp::SetupTransferChain(CLineDevice* pDevice, DWORD hCall, const char*
         linvoq::NewChainRecord(GetLastCTIError(), dwChainType, pDevice, hCall, pszNumber);
     SendDebugInfo(5, " lpRecord: 0x%08X", pRecord);
     if (!pRecord) return;
-    Own(hCall);
+    TakeOwnership(hCall);
     long result = lineSetupTransfer(hCall, &pRecord->hConsultCall, nullptr);
     SetLastCTIError(result);
     SendDebugInfo(3, " lineSetupTransfer return 0x%08X", result);
@@ -220,8 +217,8 @@ int CTapiApp::DoMakeCall(char* pszAddress, char* pszDestination, int bOffHook) {
             if (dialTone >= 0) {
                 SetLastCTIError(LINEERR_INVALCALLSTATE);
                 DWORD hCall = pDevice->GetCall(dialTone);
-                if (HasFeature(hCall, LINECALLFEATURE_DIAL)) {
-                    Own(hCall);
+                if (HasCallFeature(hCall, LINECALLFEATURE_DIAL)) {
+                    TakeOwnership(hCall);
                     long result = lineDial(hCall, pszNumber, 0);
                     SetLastCTIError(result);
                     SendDebugInfo(3, " lineDial to %s return 0x%08X", pszNumber, result);
@@ -233,7 +230,7 @@ int CTapiApp::DoMakeCall(char* pszAddress, char* pszDestination, int bOffHook) {
                     SetLastCTIError(LINEERR_INVALCALLSTATE);
                     DWORD hCall = pDevice->GetCall(connected);
                     SendDebugInfo(5, " hCall: 0x%08X", hCall);
-                    if (HasFeature(hCall, LINECALLFEATURE_SETUPTRANSFER)) {
+                    if (HasCallFeature(hCall, LINECALLFEATURE_SETUPTRANSFER)) {
                         // The chain files its own record once it has dialled.
                         bStoreRecord = false;
                         SetupTransferChain(pDevice, hCall, pszNumber, ZYKLUS_MAKECALL2);
@@ -276,7 +273,7 @@ int CTapiApp::DoConsultationCall(char* pszAddress, char* pszDestination) {
             SetLastCTIError(LINEERR_INVALCALLSTATE);
             DWORD hCall = pDevice->GetCall(connected);
             SendDebugInfo(5, " hCall: 0x%08X", hCall);
-            if (HasFeature(hCall, LINECALLFEATURE_SETUPTRANSFER)) {
+            if (HasCallFeature(hCall, LINECALLFEATURE_SETUPTRANSFER)) {
                 SetupTransferChain(pDevice, hCall, pszNumber, ZYKLUS_MAKECALL2);
             } else {
                 CLineDevStatus lineStatus(pDevice->GetLine());

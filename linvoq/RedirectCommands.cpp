@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "CallHelpers.h"
 #include "CommandChain.h"
 #include "CommandRecord.h"
 #include "LibraryState.h"
@@ -16,12 +17,8 @@ namespace {
 
 HCALL g_hPickupCall, g_hForwardConsultCall;
 
-bool HasFeature(DWORD hCall, DWORD dwFeature) {
-    CCallStatus status(hCall);
-    return (status.GetCallFeatures() & dwFeature) != 0;
-}
-
-void Own(DWORD hCall) { lineSetCallPrivilege(hCall, LINECALLPRIVILEGE_OWNER); }
+using linvoq::TakeOwnership;
+using linvoq::HasCallFeature;
 
 void SetCallDataIfGiven(DWORD hCall, const char* pszCallData) {
     if (pszCallData) lineSetCallData(hCall, const_cast<char*>(pszCallData), std::strlen(pszCallData) + 1);
@@ -44,8 +41,8 @@ int CTapiApp::DoRedirect(char* pszAddress, char* pszDestination, char* pszCallDa
             SetLastCTIError(LINEERR_INVALCALLSTATE);
             DWORD hCall = pDevice->GetCall(ringing);
             SendDebugInfo(5, " hCall: x%08X", hCall);
-            if (HasFeature(hCall, LINECALLFEATURE_REDIRECT)) {
-                Own(hCall);
+            if (HasCallFeature(hCall, LINECALLFEATURE_REDIRECT)) {
+                TakeOwnership(hCall);
                 SetCallDataIfGiven(hCall, pszCallData);
                 long result = lineRedirect(hCall, pszDestination, 0);
                 SetLastCTIError(result);
@@ -60,7 +57,7 @@ int CTapiApp::DoRedirect(char* pszAddress, char* pszDestination, char* pszCallDa
                 CCallStatus status(hCall);
                 DWORD features = status.GetCallFeatures();
                 if (features & LINECALLFEATURE_BLINDTRANSFER) {
-                    Own(hCall);
+                    TakeOwnership(hCall);
                     SetCallDataIfGiven(hCall, pszCallData);
                     long result = lineBlindTransfer(hCall, pszDestination, 0);
                     SetLastCTIError(result);
@@ -70,7 +67,7 @@ int CTapiApp::DoRedirect(char* pszAddress, char* pszDestination, char* pszCallDa
                     CommandChainRecord* pRecord = linvoq::NewChainRecord(LINEERR_INVALCALLSTATE, ZYKLUS_BLINDTRANSFER2,
                                                                         pDevice, hCall, pszDestination);
                     if (pRecord) {
-                        Own(hCall);
+                        TakeOwnership(hCall);
                         long result = lineSetupTransfer(hCall, &pRecord->hConsultCall, nullptr);
                         SetLastCTIError(result);
                         SendDebugInfo(4, " SetupTransfer Result: x%08X", result);
@@ -125,8 +122,8 @@ int CTapiApp::DoPickup(char* pszAddress, char* pszDestination) {
                     SetLastCTIError(LINEERR_INVALCALLSTATE);
                     DWORD hCall = pOther->GetCall(ringing);
                     SendDebugInfo(5, " hCall: x%08X", hCall);
-                    if (HasFeature(hCall, LINECALLFEATURE_REDIRECT)) {
-                        Own(hCall);
+                    if (HasCallFeature(hCall, LINECALLFEATURE_REDIRECT)) {
+                        TakeOwnership(hCall);
                         long result = lineRedirect(hCall, pszAddress, 0);
                         SetLastCTIError(result);
                         SendDebugInfo(4, " Redirect Result: x%08X", result);
