@@ -45,6 +45,8 @@ bool TranslateCanonical(const DialLocation& location, const std::string& canonic
     if (canonical.size() < 2 || canonical[0] != '+') return false;
     std::vector<std::string> parts = SplitBlanks(canonical.substr(1));
     if (parts.size() < 2 || parts.size() > 3 || parts[0].size() > 4) return false;
+    if (parts.size() == 3 && parts[1].size() > 2 && parts[1].front() == '(' && parts[1].back() == ')')
+        parts[1] = parts[1].substr(1, parts[1].size() - 2);  // "+1 (212) 5551234"
     for (const std::string& p : parts)
         if (!AllDigits(p)) return false;
 

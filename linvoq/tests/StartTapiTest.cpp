@@ -117,13 +117,14 @@ TEST_F(StartTapiTest, InitialisationIsRetriedAfterOneTwoAndThreeSeconds) {
     Add("Office 201", "201");
     simFailNext("lineInitializeEx", 3, LINEERR_REINIT);
     DebugWindow window;
+    app = new RecordingApp(0);  // start-up lines reach OnDebugInfo only once construction is over
     DWORD start = GetTickCount();
-    app = new RecordingApp(1);
+    app->StartTapi();
     DWORD elapsed = GetTickCount() - start;
     EXPECT_GE(elapsed, 5900u);  // waits of 1, 2 and 3 seconds came between the four tries
-    EXPECT_TRUE(app->HasDebug(" lineInitializeEx(1) Result: 0x8000003F"));
-    EXPECT_TRUE(app->HasDebug(" lineInitializeEx(2) Result: 0x8000003F"));
-    EXPECT_TRUE(app->HasDebug(" lineInitializeEx(3) Result: 0x8000003F"));
+    EXPECT_TRUE(app->HasDebug(" lineInitializeEx(1) Result: 0x80000052"));
+    EXPECT_TRUE(app->HasDebug(" lineInitializeEx(2) Result: 0x80000052"));
+    EXPECT_TRUE(app->HasDebug(" lineInitializeEx(3) Result: 0x80000052"));
     EXPECT_TRUE(app->HasDebug(" lineInitializeEx(4) Result: 0x00000000"));
     EXPECT_TRUE(app->HasDebug(" lineInitializeEx Result: 0x00000000"));
     EXPECT_TRUE(app->HasDebug(" Num Lines: 1"));
@@ -135,10 +136,10 @@ TEST_F(StartTapiTest, FourFailedInitialisationsGiveUp) {
     Add("Office 201", "201");
     simFailNext("lineInitializeEx", 4, LINEERR_NODRIVER);
     DebugWindow window;
-    app = new RecordingApp(1);
+    app = new RecordingApp(0);
+    EXPECT_EQ(app->StartTapi(), 0);
     EXPECT_TRUE(app->HasDebug(" lineInitializeEx(4) Result: 0x80000043"));
     EXPECT_TRUE(app->HasDebug(" lineInitializeEx Result: 0x80000043"));
-    EXPECT_TRUE(app->HasDebug(" bStartResult 0"));
     EXPECT_EQ(CTapiApp::m_pLineFirst, nullptr);
     EXPECT_EQ(JournalLines("lineInitializeEx(").size(), 4u);
 }
@@ -147,8 +148,8 @@ TEST_F(StartTapiTest, ReadsTheCurrentDiallingLocation) {
     Add("Office 201", "201");
     WriteLocation(49, "0", "0", "30", "1234");
     DebugWindow window;
-    app = new RecordingApp(1);
-    EXPECT_EQ(app->debug.front(), "CTapiApp::CTapiApp 1");
+    app = new RecordingApp(0);
+    app->StartTapi();
     EXPECT_EQ(app->debugLevels[app->DebugIndex("CTapiApp::StartTapi")], 0u);
     EXPECT_TRUE(app->HasDebug(" RegOpenKeyEx (1) result: 0x00000000"));
     EXPECT_TRUE(app->HasDebug(" dwLocalPos: 1"));
@@ -157,17 +158,29 @@ TEST_F(StartTapiTest, ReadsTheCurrentDiallingLocation) {
     EXPECT_TRUE(app->HasDebug(" DomesticDialCode: 0"));
     EXPECT_TRUE(app->HasDebug(" City: 30"));
     EXPECT_TRUE(app->HasDebug(" PBXBase: 1234"));
-    EXPECT_TRUE(app->HasDebug(" g_nCountryLen 2"));
-    // The window got the same lines, behind the library's prefix.
-    ASSERT_FALSE(window.Texts().empty());
+    // The window got the same lines, behind the library's prefix, and the constructor's two
+    // lines before them (which went to CTapiApp's own OnDebugInfo while the object was built).
+    ASSERT_EQ(window.Texts().size(), app->debug.size() + 2);
+    EXPECT_EQ(window.Texts().front(), " >>LINVOQ: CTapiApp::CTapiApp 0");
+    EXPECT_EQ(window.Texts()[2], " >>LINVOQ: " + app->debug.front());
+}
+
+TEST_F(StartTapiTest, StartInTheConstructorLogsTheCountryLengthLast) {
+    Add("Office 201", "201");
+    WriteLocation(49, "0", "0", "30", "1234");
+    DebugWindow window;
+    app = new RecordingApp(1);
+    ASSERT_GE(window.Texts().size(), 3u);
     EXPECT_EQ(window.Texts().front(), " >>LINVOQ: CTapiApp::CTapiApp 1");
-    EXPECT_EQ(window.Texts().size(), app->debug.size());
+    EXPECT_EQ(window.Texts()[window.Texts().size() - 2], " >>LINVOQ:  bStartResult 1");
+    EXPECT_EQ(window.Texts().back(), " >>LINVOQ:  g_nCountryLen 2");
 }
 
 TEST_F(StartTapiTest, MissingLocationIsOnlyLogged) {
     Add("Office 201", "201");
     DebugWindow window;
-    app = new RecordingApp(1);
+    app = new RecordingApp(0);
+    app->StartTapi();
     EXPECT_TRUE(app->HasDebug(" RegOpenKeyEx (1) result: 0x00000002"));
     EXPECT_TRUE(app->HasDebug(" RegOpenKeyEx (2) result: 0x00000002"));
     EXPECT_FALSE(app->HasDebug(" dwLocalPos: 0"));
@@ -242,6 +255,10 @@ TEST_F(StartTapiTest, FailedMonitorOpenBlocksUntilStopped) {
     EXPECT_EQ(app->GetLastCTIError(), static_cast<long>(LINEERR_RESOURCEUNAVAIL));
     EXPECT_EQ(app->DoMonitorStart(Text("201")), 0);
     EXPECT_EQ(app->GetLastCTIError(), static_cast<long>(0x80000056));
+    // Both refused starts counted a use: only two stops bring the count back to 0.
+    app->DoMonitorStop(Text("201"));
+    EXPECT_EQ(app->DoMonitorStart(Text("201")), 0);
+    app->DoMonitorStop(Text("201"));
     app->DoMonitorStop(Text("201"));
     EXPECT_EQ(app->DoMonitorStart(Text("201")), 1);
 }

@@ -50,8 +50,9 @@ TEST_F(WrapperTest, StructureThatOutgrowsItsInitialSizeIsFetchedTwiceIntoExactly
     EXPECT_GT(s->dwNeededSize, 1316u);
     EXPECT_EQ(SizeOf(calls[1]), std::to_string(s->dwNeededSize));
     EXPECT_EQ(s->dwTotalSize, s->dwNeededSize);
-    // The name is cut to the getter's 511-character buffer.
-    EXPECT_EQ(std::string(caps.GetLineName()), std::string(510, 'N'));
+    // The getter's buffer is 511 long: at most 510 bytes are considered, of which one less is
+    // copied before the terminator.
+    EXPECT_EQ(std::string(caps.GetLineName()), std::string(509, 'N'));
 }
 
 TEST_F(WrapperTest, SmallStructureIsFetchedOnce) {

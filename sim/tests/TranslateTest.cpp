@@ -36,6 +36,9 @@ TEST(TranslateCanonical, HomeCountryChoosesLongDistanceOrLocal) {
     EXPECT_EQ(Dial(kNewYork, "+1 212 5551234", false, &results), "95551234");
     EXPECT_EQ(results, 0x9u);  // canonical, local
     EXPECT_EQ(Dial(kNewYork, "+1 212 5551234", true), "912125551234");
+    EXPECT_EQ(Dial(kNewYork, "+1 (212) 5551234"), "95551234");
+    // Without an area part the rest is dialled as it stands, the long-distance code before it.
+    EXPECT_EQ(Dial(kBerlin, "+49 309876543", true), "00309876543");
 }
 
 TEST(TranslateCanonical, RefusesWhatIsNotCanonical) {
