@@ -11,6 +11,12 @@ CAddressStatus::CAddressStatus(DWORD hLine, DWORD dwAddressID)
     Refresh();
 }
 
+CAddressStatus::CAddressStatus(DWORD hLine, DWORD dwAddressID, DWORD dwCharSize)
+    : m_hLine(hLine), m_dwAddressID(dwAddressID), m_pStruct(nullptr) {
+    m_dwCharSize = dwCharSize == 2 ? 2 : 1;
+    Refresh();
+}
+
 CAddressStatus::~CAddressStatus() { std::free(m_pStruct); }
 
 long CAddressStatus::Refresh() {

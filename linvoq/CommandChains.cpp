@@ -3,6 +3,8 @@
 #include <tapi.h>
 
 #include <cstdlib>
+#include <map>
+#include <mutex>
 
 #include "CommandChain.h"
 #include "CommandRecord.h"
@@ -18,6 +20,28 @@ const DWORD kTransferPollMs = 250;
 const DWORD kReachedMask = LINECALLSTATE_RINGBACK | LINECALLSTATE_CONNECTED | LINECALLSTATE_PROCEEDING;
 const SIZE_T kChainStackSize = 2048;
 HCALL g_hChainConfCall;
+
+// The host's command id of the command that set each chain up. A chain stores its records
+// seconds later, when m_dwOrgCmdId may already belong to another command; records the library
+// did not make itself (none in the table) keep the value current when they store.
+std::mutex g_chainIdsLock;
+std::map<const CommandChainRecord*, DWORD> g_chainOrgCmdIds;
+
+void RememberOrgCmdId(const CommandChainRecord* pRecord, DWORD dwOrgCmdId) {
+    std::lock_guard<std::mutex> guard(g_chainIdsLock);
+    g_chainOrgCmdIds[pRecord] = dwOrgCmdId;
+}
+
+DWORD ChainOrgCmdId(const CommandChainRecord* pRecord, DWORD dwCurrent) {
+    std::lock_guard<std::mutex> guard(g_chainIdsLock);
+    auto it = g_chainOrgCmdIds.find(pRecord);
+    return it == g_chainOrgCmdIds.end() ? dwCurrent : it->second;
+}
+
+void ForgetOrgCmdId(const CommandChainRecord* pRecord) {
+    std::lock_guard<std::mutex> guard(g_chainIdsLock);
+    g_chainOrgCmdIds.erase(pRecord);
+}
 
 DWORD ConsultState(DWORD hConsultCall) {
     CCallStatus status(hConsultCall);
@@ -37,6 +61,7 @@ CommandChainRecord* NewChainRecord(LONG lInitialError, DWORD dwChainType, CLineD
     pRecord->dwDeviceID = pDevice ? pDevice->GetDeviceID() : 0;
     pRecord->hCall = hCall;
     CopyText(pRecord->szNumber, sizeof pRecord->szNumber, pszNumber, 31);
+    RememberOrgCmdId(pRecord, CTapiApp::m_dwOrgCmdId);
     return pRecord;
 }
 
@@ -47,6 +72,7 @@ HANDLE CTapiApp::StartChain(CommandChainRecord* pRecord) {
     HANDLE hThread = CreateThread(nullptr, kChainStackSize, CommandChainTread, pRecord, CREATE_SUSPENDED,
                                   &pRecord->dwThreadId);
     if (!hThread) {
+        ForgetOrgCmdId(pRecord);
         std::free(pRecord);
         return nullptr;
     }
@@ -61,7 +87,8 @@ void CTapiApp::RunMakeCallChain(CommandChainRecord* pRecord) {
             long result = lineDial(pRecord->hConsultCall, pRecord->szNumber, 0);
             if (result > 0)
                 linvoq::g_ReplyStack.Store(result, "{Cmd:ConsultationCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}{Dest:%s}",
-                                           m_dwOrgCmdId, result, pRecord->pDevice->GetAddress(), pRecord->szNumber);
+                                           ChainOrgCmdId(pRecord, m_dwOrgCmdId), result, pRecord->pDevice->GetAddress(),
+                                           pRecord->szNumber);
             else
                 OnCommandResult(pRecord->dwDeviceID, pRecord->lInitialError, result);
             return;
@@ -87,7 +114,8 @@ void CTapiApp::RunTransferChain(CommandChainRecord* pRecord) {
                                                      LINETRANSFERMODE_TRANSFER);
                 if (complete > 0)
                     linvoq::g_ReplyStack.Store(complete, "{Cmd:TransferCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}",
-                                               m_dwOrgCmdId, complete, pRecord->pDevice->GetAddress());
+                                               ChainOrgCmdId(pRecord, m_dwOrgCmdId), complete,
+                                               pRecord->pDevice->GetAddress());
                 else
                     OnCommandResult(pRecord->dwDeviceID, pRecord->lInitialError, complete);
                 return;
@@ -114,6 +142,7 @@ DWORD WINAPI CTapiApp::CommandChainTread(LPVOID pParam) {
         app->SendDebugInfo(5, "CommandChainTread End");
     }
     HANDLE hThread = pRecord->hThread;
+    ForgetOrgCmdId(pRecord);
     std::free(pRecord);
     CloseHandle(hThread);
     return 0;

@@ -91,7 +91,7 @@ void CTapiApp::HandleAddressState(DWORD hLine, DWORD dwAddressStates) {
     if (dwAddressStates != LINEADDRESSSTATE_FORWARD) return;
     CLineDevice* pDevice = GetDeviceObjectFromLine(hLine);
     if (!pDevice) return;
-    CAddressStatus status(hLine, 0);
+    CAddressStatus status(hLine, 0, pDevice->GetCharSize());
     OnForwardingChange(pDevice->GetDeviceID(), pDevice->GetAddress(), status.GetForwardAddress());
     OnDNDChange(pDevice->GetDeviceID(), pDevice->GetAddress(), static_cast<int>(status.GetDNDState()));
 }

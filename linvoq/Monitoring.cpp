@@ -50,7 +50,7 @@ void CTapiApp::FinalOpenLine(CLineDevice* pDevice) {
     if (!pDevice) return;
     SendDebugInfo(5, " hLine: 0x%08X", pDevice->GetLine());
 
-    CAddressStatus addressStatus(pDevice->GetLine(), 0);
+    CAddressStatus addressStatus(pDevice->GetLine(), 0, pDevice->GetCharSize());
     char* pszForward = addressStatus.GetForwardAddress();
     SendDebugInfo(5, " pszForward: %s", pszForward);
     OnForwardingChange(pDevice->GetDeviceID(), pDevice->GetAddress(), pszForward);

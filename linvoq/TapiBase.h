@@ -51,6 +51,9 @@ private:
 class LINVOQ_API CAddressStatus : public CTapiBase {
 public:
     CAddressStatus(DWORD hLine, DWORD dwAddressID);
+    // The same for a line whose texts are wide (dwCharSize 2): the forwarding addresses then
+    // come as UTF-16 and are converted like every other text of that line.
+    CAddressStatus(DWORD hLine, DWORD dwAddressID, DWORD dwCharSize);
     ~CAddressStatus() override;
     long Refresh();
     void* GetStruct();

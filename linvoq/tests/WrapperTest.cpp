@@ -187,6 +187,20 @@ TEST_F(WrapperTest, ForwardAddressIsTheFirstActiveEntryWithADestination) {
               static_cast<DWORD>(LINEFORWARDMODE_BUSY | LINEFORWARDMODE_UNCOND | LINEFORWARDMODE_NOANSW));
 }
 
+TEST_F(WrapperTest, ForwardAddressOfAWideLineIsConverted) {
+    SimLineDesc d = Line("Office 203", "203");
+    d.unicode = 1;
+    DWORD dev = simAddLine(&d);
+    SimForward fwd = {LINEFORWARDMODE_UNCOND, nullptr, "0301234", 0};
+    simSetForwarding(dev, &fwd, 1, 0);
+    Start();
+    ASSERT_TRUE(app->DoMonitorStart(const_cast<char*>("203")));
+    // What the host is told when monitoring starts, from the line's own character size.
+    EXPECT_EQ(app->events.front(), "Forwarding 0 203 [0301234]");
+    CAddressStatus wide(app->GetDeviceObjectFromAddress(const_cast<char*>("203"))->GetLine(), 0, 2);
+    EXPECT_STREQ(wide.GetForwardAddress(), "0301234");
+}
+
 TEST_F(WrapperTest, EmptyForwardingListAndClosedLine) {
     SimLineDesc d = Line("Office 201", "201");
     simAddLine(&d);
