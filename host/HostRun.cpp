@@ -1,0 +1,130 @@
+#include "HostRun.h"
+
+#include <cstdio>
+
+#include "HostPaths.h"
+#include "HostSettings.h"
+#include "ProtocolLog.h"
+#include "TelvarixServer.h"
+#include "TelvarixTapi.h"
+#include "ZarnService.h"
+
+namespace {
+
+volatile LONG g_lStop = 0;
+volatile DWORD g_dwHostThread = 0;
+const UINT_PTR kSecondTimer = 0x7456;
+
+LRESULT CALLBACK DebugWindowProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_LINVOQ_DEBUG) return 0;  // the text arrives through OnDebugInfo as well
+    return DefWindowProcA(hWnd, msg, wParam, lParam);
+}
+
+HWND CreateDebugWindow() {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = DebugWindowProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "TelvarixDebugWindow";
+    RegisterClassA(&wc);
+    return CreateWindowExA(0, wc.lpszClassName, "Telvarix debug", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                           wc.hInstance, nullptr);
+}
+
+// Pumps messages until the stop or the deadline (0: none). False when stopped.
+bool Pump(ZarnService* pService, DWORD dwUntilTick) {
+    for (;;) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) return false;
+            if (!msg.hwnd && msg.message == WM_TVX_CHAIN_REFUSAL) {
+                ChainRefusal* pRefusal = reinterpret_cast<ChainRefusal*>(msg.wParam);
+                if (pService) pService->OnChainRefusal(*pRefusal);
+                delete pRefusal;
+                continue;
+            }
+            if (!msg.hwnd && msg.message == WM_TVX_CHECK_CLOSES) {
+                if (pService) pService->CheckPendingCloses();
+                continue;
+            }
+            if (!msg.hwnd && msg.message == WM_TIMER && msg.wParam && pService) {
+                pService->OnSecondTick();
+                continue;
+            }
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        if (g_lStop) return false;
+        DWORD dwWait = 200;
+        if (dwUntilTick) {
+            LONG lLeft = static_cast<LONG>(dwUntilTick - GetTickCount());
+            if (lLeft <= 0) return true;
+            if (static_cast<DWORD>(lLeft) < dwWait) dwWait = static_cast<DWORD>(lLeft);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, dwWait, QS_ALLINPUT);
+    }
+}
+
+}  // namespace
+
+void RequestStop() {
+    InterlockedExchange(&g_lStop, 1);
+    if (g_dwHostThread) PostThreadMessageA(g_dwHostThread, WM_QUIT, 0, 0);
+}
+
+int RunHost(const RunOptions& options, void (*pfnRunning)(unsigned port)) {
+    MSG msg;
+    PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);  // the thread's queue exists before anyone posts to it
+    g_dwHostThread = GetCurrentThreadId();
+
+    std::string settingsPath = options.settingsPath.empty() ? DefaultSettingsPath() : options.settingsPath;
+    HostSettings settings = ReadSettingsFile(settingsPath);
+    if (options.port) settings.port = options.port;
+
+    ProtocolLog log;
+    log.SetEcho(options.bConsole);
+    log.Open(ProgramDirectory(), settings.useProtocol);
+    log.Write(1, "Telvarix starting: settings %s, port %u, protocol level %d, start delay %u s",
+              settingsPath.c_str(), settings.port, settings.useProtocol, settings.startDelay);
+    if (pfnRunning) pfnRunning(settings.port);
+
+    DWORD dwEndTick = options.dwSeconds ? GetTickCount() + options.dwSeconds * 1000 : 0;
+    if (settings.startDelay && !Pump(nullptr, GetTickCount() + settings.startDelay * 1000)) {
+        log.Write(1, "Telvarix stopped during the start delay");
+        return 0;
+    }
+
+    ZarnService service(settings, log);
+    // Library traces only when they are written somewhere.
+    if (settings.useProtocol >= 3) CTapiApp::m_hWndDebugParent = CreateDebugWindow();
+    CTelvarixTapi* pTapi = new CTelvarixTapi(service, log);
+    pTapi->SetUseAlternateAddress(settings.alternateAddress ? 1 : 0);
+    pTapi->SetOnlyDigitAddress(settings.onlyDigits ? 1 : 0);
+    if (!pTapi->StartTapi()) log.Write(1, "TAPI reports no line devices; clients will see an empty device list");
+    else log.Write(1, "TAPI started with %lu line devices", CTapiApp::m_dwNumLines);
+
+    CTelvarixServer server(service, log);
+    service.Attach(pTapi, &server);
+    char szPort[16];
+    std::snprintf(szPort, sizeof szPort, "%u", settings.port);
+    if (!server.StartNetwork("TelvarixZarnServer", szPort)) {
+        log.Write(1, "cannot listen on port %u", settings.port);
+        delete pTapi;
+        return 1;
+    }
+    if (settings.keepAlive) server.SetKaTimer(settings.keepAlive * 1000);
+    UINT_PTR timer = SetTimer(nullptr, kSecondTimer, 1000, nullptr);
+    log.Write(1, "listening on port %u", settings.port);
+
+    Pump(&service, dwEndTick);
+
+    log.Write(1, "Telvarix stopping");
+    KillTimer(nullptr, timer);
+    service.AnnounceShutdown();
+    server.StopNetwork();
+    delete pTapi;
+    if (CTapiApp::m_hWndDebugParent) DestroyWindow(CTapiApp::m_hWndDebugParent);
+    CTapiApp::m_hWndDebugParent = nullptr;
+    log.Write(1, "Telvarix stopped");
+    g_dwHostThread = 0;
+    return 0;
+}

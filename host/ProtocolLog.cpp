@@ -1,0 +1,90 @@
+#include "ProtocolLog.h"
+
+#include <cstdarg>
+
+namespace {
+
+const int kKeepOld = 4;
+
+std::string OldName(const std::string& dir, const std::string& base, int n) {
+    return dir + base + "-" + std::to_string(n) + ".LOG";
+}
+
+}  // namespace
+
+std::vector<RotationStep> RotationSteps(const std::string& dir, const std::string& base, int keepOld) {
+    std::vector<RotationStep> steps;
+    if (keepOld <= 0) {
+        steps.push_back({dir + base + ".LOG", ""});
+        return steps;
+    }
+    steps.push_back({OldName(dir, base, keepOld), ""});
+    for (int n = keepOld - 1; n >= 1; --n) steps.push_back({OldName(dir, base, n), OldName(dir, base, n + 1)});
+    steps.push_back({dir + base + ".LOG", OldName(dir, base, 1)});
+    return steps;
+}
+
+std::string FormatLogLine(const SYSTEMTIME& t, const std::string& text) {
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u.%03u ", t.wYear, t.wMonth, t.wDay, t.wHour,
+                  t.wMinute, t.wSecond, t.wMilliseconds);
+    return stamp + text;
+}
+
+ProtocolLog::ProtocolLog() { InitializeCriticalSection(&m_cs); }
+
+ProtocolLog::~ProtocolLog() {
+    Close();
+    DeleteCriticalSection(&m_cs);
+}
+
+void ProtocolLog::Open(const std::string& dir, int level, unsigned long maxBytes) {
+    EnterCriticalSection(&m_cs);
+    m_dir = dir;
+    m_level = level;
+    m_maxBytes = maxBytes;
+    if (level > 0) Rotate();
+    LeaveCriticalSection(&m_cs);
+}
+
+void ProtocolLog::Close() {
+    EnterCriticalSection(&m_cs);
+    if (m_pFile) std::fclose(m_pFile);
+    m_pFile = nullptr;
+    m_level = 0;
+    LeaveCriticalSection(&m_cs);
+}
+
+void ProtocolLog::Rotate() {
+    if (m_pFile) std::fclose(m_pFile);
+    m_pFile = nullptr;
+    for (const RotationStep& step : RotationSteps(m_dir, "TELVARIX", kKeepOld)) {
+        if (step.to.empty()) DeleteFileA(step.from.c_str());
+        else MoveFileExA(step.from.c_str(), step.to.c_str(), MOVEFILE_REPLACE_EXISTING);
+    }
+    m_pFile = std::fopen(CurrentPath().c_str(), "wb");
+    m_written = 0;
+}
+
+void ProtocolLog::Write(int level, const char* pszFormat, ...) {
+    if (!Wants(level)) return;
+    char text[2048];
+    va_list args;
+    va_start(args, pszFormat);
+    std::vsnprintf(text, sizeof text, pszFormat, args);
+    va_end(args);
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    std::string line = FormatLogLine(now, text);
+    EnterCriticalSection(&m_cs);
+    if (m_bEcho) std::printf("%s\n", line.c_str());
+    if (level <= m_level && m_pFile) {
+        if (m_written > m_maxBytes) Rotate();
+        if (m_pFile) {
+            std::fprintf(m_pFile, "%s\r\n", line.c_str());
+            std::fflush(m_pFile);
+            m_written += static_cast<unsigned long>(line.size() + 2);
+        }
+    }
+    LeaveCriticalSection(&m_cs);
+}

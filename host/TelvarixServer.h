@@ -1,0 +1,30 @@
+// The service's connection server: hands connections and lines to the ZARN service and
+// carries its sending and tokens out with the library.
+#pragma once
+
+#include "ClientLink.h"
+#include "TelnetServer.h"
+
+class ProtocolLog;
+class ZarnService;
+
+class CTelvarixServer : public CTelnetServer, public ClientLink {
+public:
+    CTelvarixServer(ZarnService& service, ProtocolLog& log);
+
+    void OnDispatchCommand(SOCKET s, char* pszLine) override;
+    void OnConnected(SOCKET s) override;
+    void OnDisconnected(SOCKET s) override;
+    void OnKaTimer() override;
+    void OnTsDebugInfo(unsigned long dwLevel, const char* pszFormat, ...) override VESSNET_PRINTF(3, 4);
+
+    void Send(SOCKET s, const std::string& line) override;
+    void SendToToken(const std::string& token, const std::string& line) override;
+    bool AddToken(SOCKET s, const std::string& token) override;
+    void RemoveToken(SOCKET s, const std::string& token) override;
+    void Close(SOCKET s) override;
+
+private:
+    ZarnService& m_service;
+    ProtocolLog& m_log;
+};

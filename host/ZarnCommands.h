@@ -1,0 +1,80 @@
+// The ZARN commands: names, the fields each takes, and the checks of a client's request.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "ZarnFields.h"
+
+namespace zarn {
+
+enum class CommandKind {
+    Login,
+    Help,
+    Quit,
+    GetDevices,
+    MonitorStart,
+    MonitorStop,
+    MakeCall,
+    ConsultationCall,
+    AnswerCall,
+    ClearConnection,
+    HoldCall,
+    RetrieveCall,
+    AlternateCall,
+    TransferCall,
+    ConferenceCall,
+    DeflectCall,
+    PickupCall,
+    SetForwarding,
+};
+
+enum class DestRule { None, Required, Optional };
+
+struct CommandInfo {
+    CommandKind kind;
+    const char* name;
+    bool needsExt;
+    DestRule dest;
+    bool callControl;  // runs on a line the client monitors; answered later with Done
+    const char* extraFields;  // further optional fields, blank-separated
+    const char* summary;
+};
+
+const std::vector<CommandInfo>& CommandTable();
+const CommandInfo* FindCommand(const std::string& name);
+
+struct Request {
+    const CommandInfo* info = nullptr;
+    std::string invokeId;  // the client's own id, echoed in every answer; may be empty
+    std::string ext;
+    std::string dest;
+    std::string callData;
+    std::string password;
+    bool offHook = false;
+};
+
+struct RequestError {
+    std::string code;   // e.g. "UnknownCommand", "MissingField"
+    std::string field;  // the field concerned, may be empty
+    std::string text;   // a sentence for people
+};
+
+enum : std::size_t {
+    kMaxInvokeIdLength = 20,
+    kMaxExtLength = 20,
+    kMaxDestLength = 40,
+    kMaxCallDataLength = 200,
+    kMaxPasswordLength = 64,
+};
+
+// Checks the parsed fields and fills the request. The invoke id is taken first, so an error
+// answer can carry it even when a later check fails.
+bool BuildRequest(const FieldList& fields, Request& request, RequestError& error);
+
+// An extension the client may name: 1 to kMaxExtLength of letters, digits and + * # . _ -
+bool IsValidExtension(const std::string& ext);
+// A destination: up to kMaxDestLength of letters, digits, blanks and + * # . _ - ( ) /
+bool IsValidDestination(const std::string& dest);
+
+}  // namespace zarn

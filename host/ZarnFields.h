@@ -1,0 +1,70 @@
+// ZARN line syntax: a line is a run of brace fields, {Key:Value}{Key:Value}...
+//
+// Parsing never trusts the input: every failure gives a reason, never a partial result.
+// Formatting cleans values so that no text the service passes on can break a client's parser.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace zarn {
+
+enum : std::size_t {
+    kMaxKeyLength = 20,
+    kMaxValueLength = 255,
+    kMaxFields = 16,
+};
+
+enum class ParseError {
+    None,
+    Empty,         // nothing but blanks
+    Malformed,     // not a run of {Key:Value} fields
+    DuplicateKey,  // the same key twice in one line
+    TooManyFields,
+    KeyTooLong,
+    ValueTooLong,
+    Binary,  // control characters in the line
+};
+
+struct Field {
+    std::string key;
+    std::string value;
+};
+
+class FieldList {
+public:
+    // Case-insensitive key lookup; null when the key is absent.
+    const std::string* Find(const std::string& key) const;
+    bool Has(const std::string& key) const { return Find(key) != nullptr; }
+    const std::vector<Field>& Fields() const { return m_fields; }
+    void Add(std::string key, std::string value);
+
+private:
+    std::vector<Field> m_fields;
+};
+
+// Parses one line. Blanks between fields and around the line are allowed; keys are letters
+// and digits starting with a letter; values hold any printable character except braces.
+ParseError ParseLine(const std::string& line, FieldList& out);
+const char* ParseErrorName(ParseError error);
+
+// Builds an output line field by field.
+class LineBuilder {
+public:
+    LineBuilder& Add(const char* key, const std::string& value);
+    LineBuilder& Add(const char* key, long long value);
+    const std::string& Text() const { return m_text; }
+
+private:
+    std::string m_text;
+};
+
+// The value as it may stand inside a field: braces become parentheses, control characters '?',
+// cut to kMaxValueLength.
+std::string CleanValue(const std::string& value);
+
+bool EqualsNoCase(const std::string& a, const std::string& b);
+
+}  // namespace zarn

@@ -1,0 +1,82 @@
+// Protocol files in a folder of their own: rotation keeps the previous runs and the level filters.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "ProtocolLog.h"
+
+namespace {
+
+std::string TempFolder() {
+    char base[MAX_PATH];
+    GetTempPathA(MAX_PATH, base);
+    std::string dir = std::string(base) + "tvx_log_test_" + std::to_string(GetCurrentProcessId()) + "\\";
+    CreateDirectoryA(dir.c_str(), nullptr);
+    return dir;
+}
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+}  // namespace
+
+TEST(HostProtocolLog, RotationStepsMoveOldestFirst) {
+    std::vector<RotationStep> steps = RotationSteps("C:\\x\\", "TELVARIX", 2);
+    ASSERT_EQ(steps.size(), 3u);
+    EXPECT_EQ(steps[0].from, "C:\\x\\TELVARIX-2.LOG");
+    EXPECT_EQ(steps[0].to, "");
+    EXPECT_EQ(steps[1].from, "C:\\x\\TELVARIX-1.LOG");
+    EXPECT_EQ(steps[1].to, "C:\\x\\TELVARIX-2.LOG");
+    EXPECT_EQ(steps[2].from, "C:\\x\\TELVARIX.LOG");
+    EXPECT_EQ(steps[2].to, "C:\\x\\TELVARIX-1.LOG");
+}
+
+TEST(HostProtocolLog, EachStartKeepsThePreviousFilesAndWritesOnlyItsLevel) {
+    std::string dir = TempFolder();
+    for (int run = 1; run <= 6; ++run) {
+        ProtocolLog log;
+        log.Open(dir, 2);
+        log.Write(1, "run %d", run);
+        log.Write(2, "traffic %d", run);
+        log.Write(3, "trace %d", run);
+    }
+    std::string current = ReadAll(dir + "TELVARIX.LOG");
+    EXPECT_NE(current.find("run 6\r\n"), std::string::npos);
+    EXPECT_NE(current.find("traffic 6"), std::string::npos);
+    EXPECT_EQ(current.find("trace"), std::string::npos);
+    EXPECT_EQ(current.find("run 5"), std::string::npos);
+    EXPECT_NE(ReadAll(dir + "TELVARIX-1.LOG").find("run 5"), std::string::npos);
+    EXPECT_NE(ReadAll(dir + "TELVARIX-4.LOG").find("run 2"), std::string::npos);
+    EXPECT_FALSE(Exists(dir + "TELVARIX-5.LOG"));
+    for (const char* name : {"TELVARIX.LOG", "TELVARIX-1.LOG", "TELVARIX-2.LOG", "TELVARIX-3.LOG", "TELVARIX-4.LOG"})
+        DeleteFileA((dir + name).c_str());
+    RemoveDirectoryA(dir.c_str());
+}
+
+TEST(HostProtocolLog, AFullFileMovesOnWhileRunning) {
+    std::string dir = TempFolder();
+    {
+        ProtocolLog log;
+        log.Open(dir, 1, 100);
+        for (int i = 0; i < 10; ++i) log.Write(1, "line %d with some text", i);
+    }
+    EXPECT_TRUE(Exists(dir + "TELVARIX-1.LOG"));
+    EXPECT_NE(ReadAll(dir + "TELVARIX.LOG").find("line 9"), std::string::npos);
+    EXPECT_LT(ReadAll(dir + "TELVARIX.LOG").size(), 400u);
+    ProtocolLog off;
+    off.Open(dir + "none\\", 0);
+    off.Write(1, "nothing");
+    EXPECT_FALSE(Exists(dir + "none\\TELVARIX.LOG"));
+    for (const char* name : {"TELVARIX.LOG", "TELVARIX-1.LOG", "TELVARIX-2.LOG", "TELVARIX-3.LOG", "TELVARIX-4.LOG"})
+        DeleteFileA((dir + name).c_str());
+    RemoveDirectoryA(dir.c_str());
+}

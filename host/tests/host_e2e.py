@@ -1,0 +1,526 @@
+#!/usr/bin/env python3
+"""End-to-end tests of TELVARIX.EXE under Wine, driven over TCP from Linux.
+
+Usage: host_e2e.py CASE WINE_RUN_SCRIPT BUILD_DIR TELVARIX_EXE
+Every case starts the service on a port of its own and stops it with Ctrl+C at the end.
+"""
+import os
+import socket
+import subprocess
+import sys
+import time
+
+from zarn_client import Client, Host, fields, free_port
+
+CASES = {}
+
+
+def case(fn):
+    CASES[fn.__name__] = fn
+    return fn
+
+
+def check(condition, message):
+    if not condition:
+        raise AssertionError(message)
+
+
+def device_lines(client, invoke):
+    client.send("{Cmd:GetDevices}{InvokeId:%s}" % invoke)
+    done = client.expect_answer("GetDevices", "Ok", InvokeId=invoke)
+    devices = {}
+    for line in client.all_lines():
+        f = fields(line)
+        if f and f.get("Data") == "Device" and f.get("InvokeId") == invoke:
+            devices[f["Ext"]] = f
+    check(int(done["Count"]) == len(devices), "Count %s for %d device lines" % (done["Count"], len(devices)))
+    return devices
+
+
+@case
+def startup(run):
+    """Welcome, help, the device list of the simulated PBX, keep-alive lines and the protocol file."""
+    host = run("startup", {"KeepAlive": "1"})
+    c = Client(host)
+    check(c.welcome == {"Event": "Welcome", "Service": "Telvarix", "Protocol": "ZARN 1", "Login": "NotNeeded",
+                        "Hint": "send help or (Cmd:Help) for the commands"}, "welcome %r" % c.welcome)
+    c.send("help")
+    names = []
+    while True:
+        f = c.expect(lambda f: "Help" in f or f.get("Response") == "Ok")
+        if "Response" in f:
+            break
+        names.append(f["Help"])
+    for name in ("MakeCall", "ConsultationCall", "AnswerCall", "ClearConnection", "HoldCall", "RetrieveCall",
+                 "AlternateCall", "TransferCall", "ConferenceCall", "DeflectCall", "PickupCall", "SetForwarding",
+                 "MonitorStart", "MonitorStop", "GetDevices", "Login", "Quit"):
+        check(name in names, "help lacks " + name)
+    devices = device_lines(c, "d1")
+    check(sorted(devices) == ["201", "202", "203", "205"], "devices %r" % sorted(devices))
+    check(devices["201"]["Name"] == "Office 201" and devices["201"]["DeviceId"] == "0", repr(devices["201"]))
+    check(devices["205"]["Name"] == "Port 7 ext 205", "line without address gets 205 from its name")
+    check(all(d["Open"] == "0" and d["Calls"] == "()" for d in devices.values()), "no line open before a monitor")
+    c.expect(lambda f: f.get("Event") == "KeepAlive" and len(f.get("Time", "")) == 19, 4)
+    c.expect(lambda f: f.get("Event") == "KeepAlive", 3)
+    c.request("{Cmd:Quit}{InvokeId:q}", "Quit", "Ok", InvokeId="q")
+    check(c.wait_closed(5), "Quit closes the connection")
+    check(host.stop() == 0, "clean stop")
+    log = open(os.path.join(os.path.dirname(host.exe), "TELVARIX.LOG"), encoding="latin-1").read()
+    check("client" in log and "{Cmd:GetDevices}{InvokeId:d1}" in log, "the protocol file holds the traffic")
+    check("Telvarix stopped" in log, "the protocol file ends with the stop")
+
+
+@case
+def login(run):
+    """Password first; a wrong one is refused; silent connections are closed after the login time."""
+    host = run("login", {"Password": "Zebra 42", "LoginTimeout": "2"})
+    c = Client(host)
+    check(c.welcome.get("Login") == "Required", "welcome asks for the login")
+    c.request("{Cmd:GetDevices}{InvokeId:1}", "GetDevices", "Error", Error="NotLoggedIn", InvokeId="1")
+    c.request("{Cmd:Login}{Password:Zebra 4}", "Login", "Error", Error="BadPassword")
+    c.request("{Cmd:Login}{Password:Zebra 421}", "Login", "Error", Error="BadPassword")
+    c.request("{Cmd:Help}", "Help", "Ok")  # help works before the login
+    c.request("{Cmd:Login}{Password:Zebra 42}", "Login", "Ok")
+    c.request("{Cmd:MonitorStart}{Ext:201}", "MonitorStart", "Ok")
+    silent = Client(host)
+    started = time.time()
+    silent.expect(lambda f: f.get("Event") == "LoginTimeout", 6)
+    check(silent.wait_closed(5), "a connection without login is closed")
+    check(time.time() - started >= 1.5, "closed only after the login time")
+    time.sleep(1.5)
+    c.request("{Cmd:GetDevices}{InvokeId:2}", "GetDevices", "Ok")  # the logged-in client stays
+    check(host.stop() == 0, "clean stop")
+
+
+@case
+def refused(run):
+    """A client from an address outside AllowedClients is told so and closed."""
+    host = run("refused", {"AllowedClients": "10.9.8.7, 192.168.0.0/16"})
+    c = Client(host)
+    check(c.welcome == {"Event": "Refused", "Error": "AddressNotAllowed"}, "refusal %r" % c.welcome)
+    check(c.wait_closed(5), "refused connection is closed")
+    check(host.stop() == 0, "clean stop")
+    allowed = run("allowed", {"AllowedClients": "10.9.8.7 127.0.0.0/8"})
+    c = Client(allowed)
+    check(c.welcome.get("Event") == "Welcome", "loopback is in 127.0.0.0/8")
+    check(allowed.stop() == 0, "clean stop")
+
+
+@case
+def monitor(run):
+    """Monitor start and stop, the line's first state, and the answers of commands without a call."""
+    host = run("monitor")
+    c = Client(host)
+    c.send("{Cmd:MonitorStart}{InvokeId:m1}{Ext:201}")
+    fwd = c.expect(lambda f: f.get("Event") == "Forwarding")
+    check(fwd == {"Event": "Forwarding", "Ext": "201", "DeviceId": "0", "On": "0", "Dest": ""}, repr(fwd))
+    state = c.expect(lambda f: f.get("Event") == "PhoneState")
+    check(state["Active"] == "0" and state["Held"] == "0" and state["Alerting"] == "0", repr(state))
+    c.expect_answer("MonitorStart", "Ok", InvokeId="m1", Ext="201")
+    c.request("{Cmd:MonitorStart}{Ext:201}", "MonitorStart", "Ok", Already="1")
+    c.request("{Cmd:MonitorStart}{Ext:1201}", "MonitorStart", "Error", Error="UnknownExtension")
+    check(device_lines(c, "d")["201"]["Open"] == "1", "the monitored line is open")
+    c.request("{Cmd:AnswerCall}{InvokeId:a1}{Ext:201}", "AnswerCall", "Error", Error="NoSuitableCall",
+              TapiError="LINEERR_INVALCALLSTATE", InvokeId="a1")
+    c.request("{Cmd:HoldCall}{Ext:201}", "HoldCall", "Error", Error="NoSuitableCall",
+              TapiError="LINEERR_INVALCALLPARAMS")
+    c.request("{Cmd:TransferCall}{Ext:201}", "TransferCall", "Error", Error="NoSuitableCall")
+    c.request("{Cmd:ConsultationCall}{Ext:201}{Dest:203}", "ConsultationCall", "Error", Error="NoSuitableCall")
+    c.request("{Cmd:AnswerCall}{Ext:202}", "AnswerCall", "Error", Error="NotMonitored")
+    c.request("{Cmd:MakeCall}{Ext:999}{Dest:1}", "MakeCall", "Error", Error="UnknownExtension")
+    c.request("{Cmd:MonitorStop}{Ext:202}", "MonitorStop", "Error", Error="NotMonitored")
+    c.request("{Cmd:MonitorStop}{Ext:201}", "MonitorStop", "Ok")
+    c.request("{Cmd:HoldCall}{Ext:201}", "HoldCall", "Error", Error="NotMonitored")
+    check(device_lines(c, "e")["201"]["Open"] == "0", "the line closes with its last monitor")
+    c.request("{Cmd:MonitorStart}{Ext:201}", "MonitorStart", "Ok")  # and opens again
+    check(host.stop() == 0, "clean stop")
+
+
+@case
+def bad_input(run):
+    """Nothing a client sends breaks the connection or the service."""
+    host = run("badinput")
+    c = Client(host)
+    cases = [
+        ("MakeCall", "Error", "UnknownCommand", "{Cmd:Dance}"),
+        (None, "Error", "Malformed", "hello there"),
+        (None, "Error", "Malformed", "{Cmd:MakeCall"),
+        (None, "Error", "DuplicateField", "{Cmd:Help}{cmd:Help}"),
+        (None, "Error", "ValueTooLong", "{Cmd:" + "x" * 300 + "}"),
+        (None, "Error", "BinaryInput", "{Cmd:\x01\x02\x1b[2J}"),
+        ("MakeCall", "Error", "ValueTooLong", "{Cmd:MakeCall}{Ext:201}{Dest:" + "9" * 60 + "}"),
+        ("MakeCall", "Error", "BadValue", "{Cmd:MakeCall}{Ext:201}{Dest:1;2}"),
+        ("MonitorStart", "Error", "MissingField", "{Cmd:MonitorStart}"),
+        ("AnswerCall", "Error", "UnknownField", "{Cmd:AnswerCall}{Ext:201}{Colour:red}"),
+    ]
+    for cmd, response, error, line in cases:
+        c.send(line)
+        f = c.expect(lambda f: f.get("Response") is not None)
+        check(f.get("Response") == response and f.get("Error") == error, "%r answered %r" % (line, f))
+        if cmd == "MakeCall" and "Dance" not in line:
+            check(f.get("Cmd") == "MakeCall", "the answer names the command: %r" % f)
+    # A line too long for the server is dropped whole; the next line works.
+    c.send_raw(b"{Cmd:Help}" + b"A" * 5000 + b"\r\n")
+    c.send_raw(bytes(range(256)) * 4 + b"\r\n")
+    c.send_raw(b"\xff\xfe\xfd{Cmd:GetDevices}\n")
+    c.request("{Cmd:GetDevices}{InvokeId:after}", "GetDevices", "Ok", InvokeId="after")
+    # Empty lines and CR, LF or NUL endings in any mix.
+    c.send_raw(b"\r\n\r\n\0{Cmd:Help}{InvokeId:nul}\0")
+    c.expect_answer("Help", "Ok", InvokeId="nul")
+    # A client that floods and vanishes leaves the service serving others.
+    flood = socket.create_connection(("127.0.0.1", host.port), timeout=5)
+    flood.sendall(b"{Cmd:MonitorStart}{Ext:201}\r\n" + b"{" * 20000)
+    flood.close()
+    d = Client(host)
+    d.request("{Cmd:GetDevices}{InvokeId:z}", "GetDevices", "Ok")
+    check(host.alive(), "the service survived")
+    check(host.stop() == 0, "clean stop")
+
+
+@case
+def two_clients(run):
+    """Each client sees the events of its own lines only; a departing client's lines close."""
+    host = run("twoclients")
+    a = Client(host)
+    b = Client(host)
+    a.request("{Cmd:MonitorStart}{Ext:201}", "MonitorStart", "Ok")
+    b.request("{Cmd:MonitorStart}{Ext:202}", "MonitorStart", "Ok")
+    a.request("{Cmd:MonitorStart}{Ext:203}", "MonitorStart", "Ok")
+    b.request("{Cmd:GetDevices}{InvokeId:sync}", "GetDevices", "Ok")
+    a.request("{Cmd:GetDevices}{InvokeId:sync}", "GetDevices", "Ok")
+
+    def event_exts(client):
+        return sorted({f["Ext"] for f in map(fields, client.all_lines()) if f and "Event" in f and "Ext" in f})
+
+    check(event_exts(a) == ["201", "203"], "client A saw events of %r" % event_exts(a))
+    check(event_exts(b) == ["202"], "client B saw events of %r" % event_exts(b))
+    devices = device_lines(b, "b2")
+    check(devices["201"]["Monitored"] == "0" and devices["202"]["Monitored"] == "1", "B's own monitors")
+    check(devices["201"]["Monitors"] == "1", "one client monitors 201")
+    b.request("{Cmd:MonitorStart}{Ext:201}", "MonitorStart", "Ok")
+    check(device_lines(b, "b3")["201"]["Monitors"] == "2", "both monitor 201")
+    a.close()
+    time.sleep(1)
+    devices = device_lines(b, "b4")
+    check(devices["203"]["Open"] == "0", "203 closes when its only client leaves")
+    check(devices["201"]["Open"] == "1" and devices["201"]["Monitors"] == "1", "201 stays open for B")
+    check(host.stop() == 0, "clean stop")
+
+
+@case
+def many_monitors(run):
+    """A connection's monitors are limited by its token list; the limit is an error, not a loss."""
+    pbx = os.path.join(run.build, "host-tests", "manylines.pbx")
+    os.makedirs(os.path.dirname(pbx), exist_ok=True)
+    with open(pbx, "w") as f:
+        for n in range(40):
+            f.write("line name=\"Line %d\" address=%d\n" % (n, 3000 + n))
+    os.environ["TVX_PBX"] = "Z:" + pbx.replace("/", "\\")
+    try:
+        host = run("manymonitors")
+    finally:
+        del os.environ["TVX_PBX"]
+    c = Client(host)
+    accepted = 0
+    for n in range(40):
+        c.send("{Cmd:MonitorStart}{Ext:%d}" % (3000 + n))
+        f = c.expect(lambda f: f.get("Cmd") == "MonitorStart")
+        if f["Response"] == "Ok":
+            accepted += 1
+        else:
+            check(f.get("Error") == "TooManyMonitors", repr(f))
+            break
+    check(10 <= accepted < 40, "accepted %d monitors before the limit" % accepted)
+    last = 3000 + accepted - 1
+    c.request("{Cmd:MonitorStop}{Ext:%d}" % last, "MonitorStop", "Ok")
+    c.request("{Cmd:MonitorStart}{Ext:%d}" % (3000 + accepted), "MonitorStart", "Ok")
+    check(host.stop() == 0, "clean stop")
+
+
+@case
+def call_flow(run):
+    """A call from 201 to 202, answered, then transferred by 202 to 203; every response and event."""
+    host = run("callflow")
+    c = Client(host)
+    for ext in ("201", "202", "203"):
+        c.request("{Cmd:MonitorStart}{Ext:%s}" % ext, "MonitorStart", "Ok")
+
+    def event(name, ext, timeout=10, **values):
+        return c.expect(lambda f: f.get("Event") == name and f.get("Ext") == ext and
+                        all(f.get(k) == v for k, v in values.items()), timeout)
+
+    c.request("{Cmd:MakeCall}{InvokeId:17}{Ext:201}{Dest:202}", "MakeCall", "Accepted", InvokeId="17", Ext="201")
+    mark = c.seen
+    c.expect_answer("MakeCall", "Done", 10, InvokeId="17", Ext="201", Success="1", Result="0")
+    c.seen = mark
+    out = event("CallOriginated", "201")
+    c.seen = mark
+    event("HookState", "201", OffHook="1")
+    c.seen = mark
+    event("CallDelivered", "201", Called="202", Call=out["Call"])
+    c.seen = mark
+    ring = event("CallReceived", "202", Caller="201")
+    event("DeviceInformation", "202", CallCount="1", Calls="(0%s:alerting)" % ring["CallId"])
+
+    c.request("{Cmd:AnswerCall}{InvokeId:18}{Ext:202}", "AnswerCall", "Accepted", InvokeId="18")
+    mark = c.seen
+    c.expect_answer("AnswerCall", "Done", 10, InvokeId="18", Success="1")
+    c.seen = mark
+    event("CallEstablished", "202", Connected="201", Call=ring["Call"])
+    c.seen = mark
+    event("CallEstablished", "201", Connected="202", Call=out["Call"])
+
+    c.request("{Cmd:ConsultationCall}{InvokeId:19}{Ext:202}{Dest:203}", "ConsultationCall", "Accepted",
+              InvokeId="19")
+    mark = c.seen
+    event("CallHeld", "202", Call=ring["Call"])
+    c.seen = mark
+    c.expect_answer("ConsultationCall", "Done", 10, InvokeId="19", Success="1")
+    c.seen = mark
+    consult = event("CallDelivered", "202", Called="203")
+    check(consult["Call"] != ring["Call"], "the consultation is a call of its own")
+    c.seen = mark
+    event("CallReceived", "203", Caller="202")
+    c.request("{Cmd:AnswerCall}{InvokeId:21}{Ext:203}", "AnswerCall", "Accepted")
+    event("CallEstablished", "203", Connected="202")
+
+    c.request("{Cmd:TransferCall}{InvokeId:20}{Ext:202}", "TransferCall", "Accepted", InvokeId="20")
+    mark = c.seen
+    c.expect_answer("TransferCall", "Done", 10, InvokeId="20", Success="1")
+    c.seen = mark
+    event("CallTransferred", "202")
+    c.seen = mark
+    record = event("CallRecord", "202", Direction="In", Number="201", Connected="1")
+    check(len(record.get("Start", "")) == 19, "the record has its start: %r" % record)
+    c.seen = mark
+    event("HookState", "202", OffHook="0")
+    c.seen = mark
+    event("DeviceInformation", "202", CallCount="0", Calls="()")
+
+    c.request("{Cmd:ClearConnection}{InvokeId:22}{Ext:201}", "ClearConnection", "Accepted")
+    mark = c.seen
+    event("CallCleared", "201", Call=out["Call"])
+    c.seen = mark
+    event("CallRecord", "201", Direction="Out", Number="202", Connected="1")
+    # The far end only hears the disconnect; its call is cleared when it hangs up too.
+    c.request("{Cmd:ClearConnection}{InvokeId:23}{Ext:203}", "ClearConnection", "Accepted")
+    event("CallCleared", "203")
+    event("DeviceInformation", "203", CallCount="0", Calls="()")
+    c.request("{Cmd:HoldCall}{Ext:201}", "HoldCall", "Error", Error="NoSuitableCall")
+    check(host.stop() == 0, "clean stop")
+
+
+@case
+def more_commands(run):
+    """Forwarding, deflect, pickup, hold, retrieve, alternate and conference through ZARN."""
+    host = run("morecommands")
+    c = Client(host)
+    for ext in ("201", "202", "203"):
+        c.request("{Cmd:MonitorStart}{Ext:%s}" % ext, "MonitorStart", "Ok")
+
+    def command(line, cmd, invoke):
+        c.request(line, cmd, "Accepted", InvokeId=invoke)
+        mark = c.seen
+        c.expect_answer(cmd, "Done", 10, InvokeId=invoke, Success="1")
+        c.seen = mark
+
+    def event(name, ext, **values):
+        return c.expect(lambda f: f.get("Event") == name and f.get("Ext") == ext and
+                        all(f.get(k) == v for k, v in values.items()), 10)
+
+    command("{Cmd:SetForwarding}{InvokeId:f1}{Ext:201}{Dest:0301234}", "SetForwarding", "f1")
+    event("Forwarding", "201", On="1", Dest="0301234")
+    command("{Cmd:SetForwarding}{InvokeId:f2}{Ext:201}", "SetForwarding", "f2")
+    event("Forwarding", "201", On="0", Dest="")
+    command("{Cmd:MakeCall}{InvokeId:1}{Ext:201}{Dest:202}", "MakeCall", "1")
+    event("CallReceived", "202", Caller="201")
+    command("{Cmd:DeflectCall}{InvokeId:2}{Ext:202}{Dest:203}", "DeflectCall", "2")
+    event("CallCleared", "202")
+    event("CallReceived", "203", Caller="201", Redirecting="202")
+    command("{Cmd:PickupCall}{InvokeId:3}{Ext:202}{Dest:203}", "PickupCall", "3")
+    event("CallDiverted", "203")
+    event("CallEstablished", "202", Connected="201")
+    command("{Cmd:HoldCall}{InvokeId:4}{Ext:202}", "HoldCall", "4")
+    held = event("CallHeld", "202")
+    command("{Cmd:RetrieveCall}{InvokeId:5}{Ext:202}", "RetrieveCall", "5")
+    event("CallRetrieved", "202", Call=held["Call"])
+    command("{Cmd:ConsultationCall}{InvokeId:6}{Ext:202}{Dest:203}", "ConsultationCall", "6")
+    event("CallReceived", "203", Caller="202")
+    command("{Cmd:AnswerCall}{InvokeId:7}{Ext:203}", "AnswerCall", "7")
+    event("CallEstablished", "202", Connected="203")
+    command("{Cmd:AlternateCall}{InvokeId:8}{Ext:202}", "AlternateCall", "8")
+    event("CallRetrieved", "202", Call=held["Call"])
+    command("{Cmd:ConferenceCall}{InvokeId:9}{Ext:202}", "ConferenceCall", "9")
+    event("CallConferenced", "202")
+    command("{Cmd:ClearConnection}{InvokeId:10}{Ext:202}", "ClearConnection", "10")
+    event("CallCleared", "202")
+    check(host.stop() == 0, "clean stop")
+
+
+@case
+def forwarding_wide_text_line(run):
+    """The forwarding destination of a line whose texts are UTF-16 (203 on the simulated PBX)."""
+    host = run("forwardwide")
+    c = Client(host)
+    c.request("{Cmd:MonitorStart}{Ext:203}", "MonitorStart", "Ok")
+    c.request("{Cmd:SetForwarding}{InvokeId:w}{Ext:203}{Dest:0301234}", "SetForwarding", "Accepted")
+    c.expect_answer("SetForwarding", "Done", 10, InvokeId="w", Success="1")
+    f = c.expect(lambda f: f.get("Event") == "Forwarding" and f["On"] == "1", 10)
+    check(f["Dest"] == "0301234", "forwarding event of 203: %r" % f)
+    check(host.stop() == 0, "clean stop")
+
+
+@case
+def filters(run):
+    """FilterInbound hides the inbound calls from numbers that start with it, and nothing else."""
+    host = run("filters", {"FilterInbound": "20", "FilterOutbound": "203"})
+    c = Client(host)
+    for ext in ("201", "202"):
+        c.request("{Cmd:MonitorStart}{Ext:%s}" % ext, "MonitorStart", "Ok")
+    c.request("{Cmd:MakeCall}{InvokeId:1}{Ext:201}{Dest:202}", "MakeCall", "Accepted")
+    c.expect(lambda f: f.get("Event") == "CallDelivered" and f["Ext"] == "201", 10)
+    c.expect(lambda f: f.get("Event") == "DeviceInformation" and f["Ext"] == "202", 10)
+    c.request("{Cmd:AnswerCall}{Ext:202}", "AnswerCall", "Accepted")
+    c.expect(lambda f: f.get("Event") == "CallEstablished" and f["Ext"] == "201", 10)
+    c.request("{Cmd:ClearConnection}{Ext:202}", "ClearConnection", "Accepted")
+    c.expect(lambda f: f.get("Event") == "HookState" and f["Ext"] == "202" and f["OffHook"] == "0", 10)
+    c.request("{Cmd:ClearConnection}{Ext:201}", "ClearConnection", "Accepted")
+    c.expect(lambda f: f.get("Event") == "CallRecord" and f["Ext"] == "201" and f["Direction"] == "Out", 10)
+    c.request("{Cmd:GetDevices}{InvokeId:end}", "GetDevices", "Ok")
+    call_events = [f for f in map(fields, c.all_lines()) if f and f.get("Event", "").startswith("Call")]
+    check(not [f for f in call_events if f["Ext"] == "202"], "202's inbound call from 201 is hidden: %r" % call_events)
+    check({f["Event"] for f in call_events if f["Ext"] == "201"} >=
+          {"CallOriginated", "CallDelivered", "CallEstablished", "CallCleared", "CallRecord"},
+          "201's outbound call is reported: %r" % call_events)
+    # Outbound: a call to 203 shows its start, but nothing from the moment the number is known.
+    mark = len(c.all_lines())
+    c.request("{Cmd:MakeCall}{InvokeId:2}{Ext:201}{Dest:203}", "MakeCall", "Accepted")
+    c.expect(lambda f: f.get("Event") == "CallOriginated" and f["Ext"] == "201", 10)
+    c.request("{Cmd:ClearConnection}{Ext:201}", "ClearConnection", "Accepted")
+    c.expect(lambda f: f.get("Event") == "HookState" and f["Ext"] == "201" and f["OffHook"] == "0", 10)
+    later = [f["Event"] for f in map(fields, c.all_lines()[mark:]) if f and f.get("Event", "").startswith("Call")]
+    check(later == ["CallOriginated"], "outbound call to 203 shows only its start: %r" % later)
+    check(host.stop() == 0, "clean stop")
+
+
+@case
+def protocol_levels(run):
+    """UseProtocol 3 writes the library traces; 0 writes no file at all."""
+    path = os.path.join(os.path.dirname(run.exe), "TELVARIX.LOG")
+    host = run("level3", {"UseProtocol": "3"})
+    Client(host).request("{Cmd:MonitorStart}{Ext:201}", "MonitorStart", "Ok")
+    check(host.stop() == 0, "clean stop")
+    log = open(path, encoding="latin-1").read()
+    check("LINVOQ" in log and ">>LINVOQ: DoMonitorStart 201" in log, "library traces at level 3")
+    check("VESSNET" in log and "-> <201> {Event:Forwarding}" in log, "server traces and traffic at level 3")
+    host = run("level0", {"UseProtocol": "0"})
+    Client(host).request("{Cmd:MonitorStart}{Ext:202}", "MonitorStart", "Ok")
+    check(host.stop() == 0, "clean stop")
+    check(open(path, encoding="latin-1").read() == log, "level 0 leaves the protocol files alone")
+
+
+@case
+def disconnect_mid_call(run):
+    """A client that vanishes during a call leaves the call and the service alive."""
+    host = run("disconnect")
+    a = Client(host)
+    b = Client(host)
+    b.request("{Cmd:MonitorStart}{Ext:202}", "MonitorStart", "Ok")
+    a.request("{Cmd:MonitorStart}{Ext:201}", "MonitorStart", "Ok")
+    a.request("{Cmd:MakeCall}{InvokeId:1}{Ext:201}{Dest:202}", "MakeCall", "Accepted")
+    a.expect(lambda f: f.get("Event") == "CallDelivered", 10)
+    b.expect(lambda f: f.get("Event") == "CallReceived" and f["Caller"] == "201", 10)
+    a.close()
+    time.sleep(0.5)
+    devices = device_lines(b, "mid")
+    check(devices["201"]["Monitors"] == "0" and devices["201"]["Open"] == "1",
+          "201 stays open while its call lives: %r" % devices["201"])
+    b.request("{Cmd:AnswerCall}{Ext:202}", "AnswerCall", "Accepted")
+    b.expect(lambda f: f.get("Event") == "CallEstablished" and f["Ext"] == "202" and f["Connected"] == "201", 10)
+    b.request("{Cmd:ClearConnection}{Ext:202}", "ClearConnection", "Accepted")
+    b.expect(lambda f: f.get("Event") == "CallCleared" and f["Ext"] == "202", 10)
+    time.sleep(0.5)
+    check(device_lines(b, "after")["201"]["Open"] == "0", "201 closes once its call is over")
+    check(all(f is None or f.get("Ext") != "201" or "Event" not in f for f in map(fields, b.all_lines())),
+          "B never saw 201's events")
+    c = Client(host)
+    c.request("{Cmd:MonitorStart}{Ext:201}", "MonitorStart", "Ok")
+    check(host.alive(), "the service survived")
+    check(host.stop() == 0, "clean stop")
+
+
+@case
+def service(run):
+    """Registered, started and stopped through the service control manager."""
+    bindir = os.path.dirname(run.exe)
+    ini = os.path.join(bindir, "TELVARIX.INI")
+    port = free_port()
+    with open(ini, "w", newline="\r\n") as f:
+        f.write("[General]\nPort=%d\nUseProtocol=1\nKeepAlive=0\n" % port)
+
+    def wine(*args, timeout=60):
+        return subprocess.run([run.wine_run, "run", run.build] + list(args), stdin=subprocess.DEVNULL,
+                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=timeout)
+
+    def state():
+        return wine("sc", "query", "Telvarix").stdout.decode("latin-1")
+
+    try:
+        installed = wine(run.exe, "--install")
+        check(installed.returncode == 0, "install: " + installed.stdout.decode("latin-1"))
+        wine("sc", "start", "Telvarix")
+        client = None
+        deadline = time.time() + 30
+        while client is None and time.time() < deadline:
+            try:
+                client = Client(type("H", (), {"port": port})())
+            except OSError:
+                time.sleep(0.3)
+        check(client is not None, "the service does not listen; sc says:\n" + state())
+        check(client.welcome.get("Event") == "Welcome", "welcome from the service")
+        client.request("{Cmd:MonitorStart}{Ext:201}", "MonitorStart", "Ok")
+        check("RUNNING" in state(), "the manager reports it running")
+        stop_asked = time.time()
+        wine("sc", "stop", "Telvarix")
+        client.expect(lambda f: f.get("Event") == "Shutdown", 5)
+        check(client.wait_closed(5), "the stop closes the connections")
+        while "STOPPED" not in state():
+            check(time.time() - stop_asked < 5, "stopped within 5 s; sc says:\n" + state())
+            time.sleep(0.2)
+        log = open(os.path.join(bindir, "TELVARIX.LOG"), encoding="latin-1").read()
+        check("Telvarix stopped" in log, "the protocol file records the stop")
+    finally:
+        wine("sc", "stop", "Telvarix")
+        wine(run.exe, "--remove")
+        os.remove(ini)
+
+
+def main():
+    name, wine_run, build, exe = sys.argv[1:5]
+    hosts = []
+
+    def run(folder, settings=None):
+        host = Host(wine_run, build, exe, folder, settings)
+        host.exe = exe
+        hosts.append(host)
+        return host
+
+    run.build = build
+    run.exe = exe
+    run.wine_run = wine_run
+    try:
+        CASES[name](run)
+    except AssertionError as e:
+        print("FAILED:", e)
+        for host in hosts:
+            print("---- service output (%s) ----\n%s" % (host.folder, host.text()))
+        return 1
+    finally:
+        for host in hosts:
+            host.stop()
+    print("passed:", name)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
