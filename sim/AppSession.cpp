@@ -1,6 +1,7 @@
 // lineInitializeEx, phoneInitializeEx, lineShutdown, phoneShutdown.
 #include <string>
 
+#include "AsyncRequests.h"
 #include "Delivery.h"
 #include "EntryPoint.h"
 #include "SimText.h"
@@ -84,6 +85,7 @@ LONG Shutdown(bool phone, DWORD handle) {
             for (DWORD hLine : opens) sim.ForgetOpenLine(hLine);
             for (auto it = sim.openPhones.begin(); it != sim.openPhones.end();)
                 it = (it->second.app == handle) ? sim.openPhones.erase(it) : std::next(it);
+            DropCompletionsOf(sim, handle);
             sim.requests.DropOwner(handle);
             sim.apps.erase(handle);  // queued messages go with it
         }

@@ -136,6 +136,11 @@ LONG WINAPI lineSetCallData(HCALL hCall, LPVOID lpCallData, DWORD dwSize) {
         if (dwSize > kMaxCallData) return LINEERR_INVALPARAM;
         call->callData.assign(static_cast<const char*>(lpCallData), dwSize);
         NotifyCallInfo(sim, *call, LINECALLINFOSTATE_CALLDATA);
+        // The data belong to the connection: the other party's appearance has them too.
+        if (Call* peer = call->peer ? sim.FindCall(call->peer) : nullptr) {
+            peer->callData = call->callData;
+            NotifyCallInfo(sim, *peer, LINECALLINFOSTATE_CALLDATA);
+        }
         return 0;
     });
 }

@@ -1,5 +1,7 @@
 #include "Delivery.h"
 
+#include "AsyncRequests.h"
+
 namespace tapisim {
 
 namespace {
@@ -37,6 +39,11 @@ void DeliverOne(HWND window, DWORD appHandle) {
         app.queue.pop_front();
         if (!app.queue.empty()) PostWakeup(app);
         callback = app.callback;
+        if (m.request) {
+            // May post to this very queue and shut nothing down: `app` is not used after it.
+            RunQueuedCompletion(sim, m.request);
+            return;
+        }
     }
     callback(m.hDevice, m.message, m.instance, m.param1, m.param2, m.param3);
 }

@@ -1,4 +1,5 @@
 // lineOpen, lineClose and lineSetStatusMessages.
+#include "ControlPort.h"
 #include "Entries.h"
 #include "EntryPoint.h"
 #include "Versions.h"
@@ -54,6 +55,7 @@ LONG Open(Sim& sim, DWORD app, DWORD device, LPHLINE lphLine, DWORD api, DWORD e
                      (privileges & LINECALLPRIVILEGE_OWNER) ? mediaModes : 0};
     sim.openLines[open.hLine] = open;
     *lphLine = open.hLine;
+    NoteLineOpened(sim, device);
     return 0;
 }
 

@@ -24,6 +24,8 @@ public:
     // The counter continues at `id` (taken into 1..0x7FFFFFFF).
     void SetNext(uint32_t id);
     void Clear();
+    // Forgets the pending ids; the counter goes on, so ids from before do not come back soon.
+    void ForgetPending() { m_pending.clear(); }
 
 private:
     uint32_t m_next = kFirst;

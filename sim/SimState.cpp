@@ -1,5 +1,6 @@
 #include "SimState.h"
 
+#include "ControlPort.h"
 #include "PbxSetup.h"
 
 namespace tapisim {
@@ -82,6 +83,11 @@ void Sim::DropCallIfGone(DWORD hCall) {
     if (call && call->holders.empty() && call->state == LINECALLSTATE_IDLE) calls.erase(hCall);
 }
 
+void Sim::DropGoneCalls() {
+    for (auto it = calls.begin(); it != calls.end();)
+        it = (it->second.holders.empty() && it->second.state == LINECALLSTATE_IDLE) ? calls.erase(it) : std::next(it);
+}
+
 void Sim::Reset() {
     lines.clear();
     phones.clear();
@@ -90,8 +96,14 @@ void Sim::Reset() {
     calls.clear();
     reportedLineCount = 0;
     nextCallId = 1;
-    requests.Clear();
+    requests.ForgetPending();
+    pendingWork.clear();
+    heldWork.clear();
+    holdReplies = false;
+    demoStarted = false;
+    ++demoGeneration;
     faults.Clear();
+    replyFaults.Clear();
     journal.Clear();
     for (auto& entry : apps) entry.second.queue.clear();
 }
@@ -99,7 +111,9 @@ void Sim::Reset() {
 Sim& TheSim() {
     static Sim sim;
     static const bool configured = ConfigureAtLoad(sim);
+    static const bool controlled = (StartControlPortFromEnvironment(), true);
     (void)configured;
+    (void)controlled;
     return sim;
 }
 

@@ -9,6 +9,7 @@
 #include <tapi.h>
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -20,6 +21,8 @@
 #include "tapisim.h"
 
 namespace tapisim {
+
+class Sim;
 
 struct Forward {
     DWORD mode;
@@ -64,6 +67,7 @@ struct QueuedMessage {
     DWORD_PTR param1;
     DWORD_PTR param2;
     DWORD_PTR param3;
+    DWORD request = 0;  // non-zero: instead of a callback, the completion of this request runs here
 };
 
 // A line or phone application: one lineInitializeEx or phoneInitializeEx.
@@ -136,6 +140,23 @@ struct Call {
     SYSTEMTIME stateEntered = {};
     std::vector<CallHolder> holders;
     std::vector<DWORD> releasedBy;  // lines whose application deallocated the call: it stays away
+    // The call model. Calls made with simCreateCall keep the features the test gave them; the
+    // PBX's own calls get the features of their state.
+    bool pbxFeatures = false;
+    DWORD peer = 0;           // appearance of the other party on another line (0: outside or none)
+    std::wstring farNumber;   // the other party's number when it is outside the PBX
+    std::wstring farName;
+    DWORD consult = 0;        // consultation call of a call on hold pending transfer
+    DWORD conference = 0;     // conference call this appearance is a member of
+};
+
+// A completion of an asynchronous request: re-checks, writes returned handles, posts LINE_REPLY
+// through `reply`, then changes the PBX.
+struct Reply;
+struct PendingRequest {
+    DWORD id = 0;
+    DWORD app = 0;
+    std::function<void(Sim&, Reply&)> work;
 };
 
 class Sim {
@@ -150,7 +171,13 @@ public:
     DWORD reportedLineCount = 0;  // 0: the real number
     DWORD nextCallId = 1;
     RequestIds requests;
+    std::map<DWORD, PendingRequest> pendingWork;  // completions queued to their application
+    std::deque<PendingRequest> heldWork;          // completions held back by simHoldReplies
+    bool holdReplies = false;
+    bool demoStarted = false;     // the TVX_SIM_DEMO call has been started
+    DWORD demoGeneration = 0;     // counts resets, which end a demonstration under way
     FaultTable faults;   // own lock
+    FaultTable replyFaults;  // accepted requests whose LINE_REPLY carries an error
     Journal journal;     // own lock
 
     DWORD NewHandle() { return m_nextHandle++; }
@@ -176,9 +203,11 @@ public:
     void ForgetOpenLine(DWORD hLine);
     // Removes a call that is idle and that no application holds any more.
     void DropCallIfGone(DWORD hCall);
+    // The same for every call.
+    void DropGoneCalls();
 
-    // Back to an empty PBX: devices, opens, calls, requests, faults, journal. Applications stay
-    // initialised, without lines and without queued messages.
+    // Back to an empty PBX: devices, opens, calls, pending requests, faults, journal. Applications
+    // stay initialised, without lines and without queued messages. Request ids go on counting.
     void Reset();
 
 private:

@@ -90,6 +90,8 @@ struct SimCallDesc {
 
 // Forgets every device, call, fault, pending request and journal entry; the PBX is then empty
 // (no line at all). Initialised applications stay initialised, without lines and queued messages.
+// Request ids go on counting from where they were, so an id from before the reset does not
+// come back soon.
 SIMAPI void WINAPI simReset(void);
 // Replaces the PBX by the built-in default (a few extensions, see the simulator's README), after
 // a reset as simReset does. The DLL starts with this PBX.
@@ -165,6 +167,59 @@ SIMAPI BOOL WINAPI simAnswerRequest(DWORD requestId, LONG result);
 // Request ids count up from 1, start again at 1 after 0x7FFFFFFF and skip ids still pending;
 // this sets the next one (taken into 1..0x7FFFFFFF).
 SIMAPI void WINAPI simSetNextRequestId(DWORD requestId);
+
+// The completion of an accepted request runs from the requesting application's message loop:
+// it writes the handles the request returns (new call, consultation call, conference call),
+// posts LINE_REPLY, and only then the PBX carries the request out (call-state messages follow
+// the reply). A completion finds the call as it is then: one no longer in a fitting state gets
+// a LINE_REPLY with LINEERR_INVALCALLSTATE and nothing else.
+
+// The named asynchronous function (e.g. "lineAnswer") accepts its next `times` requests (a
+// positive id) whose LINE_REPLY then carries `error`; nothing else happens. Faults add up per
+// name. Synchronous refusals are made with simFailNext.
+SIMAPI void WINAPI simFailReplyNext(const char* function, int times, LONG error);
+// While `hold` is non-zero, completions (with their LINE_REPLYs) are kept back, not posted.
+SIMAPI void WINAPI simHoldReplies(int hold);
+// Runs the completions kept back, oldest first (whether or not replies are still held).
+SIMAPI void WINAPI simReleaseReplies(void);
+
+// --- The call model ------------------------------------------------------------------------
+//
+// Calls made through TAPI requests and the controls below follow the PBX's model: a call between
+// two extensions is two appearances, one per line, each with its own handle and both with the
+// same dwCallID; a call to or from the outside is one appearance on the extension. Their call
+// features follow their state (within the line's callFeatures, 0 meaning all). A line with
+// maxActiveCalls non-zero is busy for a new call while it has that many calls that are not IDLE.
+
+// A call from `callerNumber` rings the line `deviceId` (OFFERING). When the number is an
+// extension of the PBX the call comes from that extension's line (an appearance there goes
+// DIALING, RINGBACK); otherwise from outside. Forwarding of the called line is followed.
+// Returns the appearance that rings (at the called line or where forwarding took the call);
+// 0 when nothing rings (busy, forwarded outside, unknown device).
+SIMAPI DWORD WINAPI simInboundCall(const char* callerNumber, DWORD deviceId);
+// The far end of a call that rings out (RINGBACK or PROCEEDING) answers: CONNECTED, on both
+// lines for an internal call. FALSE when the call is in no such state.
+SIMAPI BOOL WINAPI simFarEndAnswers(DWORD hCall);
+// The far end hangs up: the call is DISCONNECTED (LINEDISCONNECTMODE_NORMAL, or _REJECT when the
+// far end is an extension whose appearance was only ringing); a call that was only ringing, or
+// that no application owns, goes on to IDLE. For an internal call the other line's appearance
+// goes IDLE. FALSE for a call that is IDLE or already DISCONNECTED.
+SIMAPI BOOL WINAPI simFarEndHangsUp(DWORD hCall);
+// The far end of a call being dialled or ringing out is busy: BUSY (LINEBUSYMODE_STATION).
+SIMAPI BOOL WINAPI simFarEndBusy(DWORD hCall);
+// The call's current LINECALLSTATE_* (0 for an unknown handle).
+SIMAPI DWORD WINAPI simGetCallState(DWORD hCall);
+// Copies the call data bytes into buf (at most size); returns their full number, -1 for an
+// unknown handle.
+SIMAPI int WINAPI simGetCallData(DWORD hCall, char* buf, int size);
+// The newest call on a line whose state has a bit of stateMask; 0 for none.
+SIMAPI DWORD WINAPI simNewestCall(DWORD deviceId, DWORD stateMask);
+
+// Listens for the text commands of a second terminal on 127.0.0.1:port (0: any free port), on
+// a thread of the DLL's own (commands in the simulator's README). Returns the port in use, 0 when
+// it cannot listen; once listening, later calls return that port. The environment variable
+// TVX_SIM_CONTROL_PORT=<port> starts it when the DLL is first used.
+SIMAPI WORD WINAPI simStartControlPort(WORD port);
 
 // --- Faults --------------------------------------------------------------------------------
 
