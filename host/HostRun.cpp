@@ -114,6 +114,7 @@ int RunHost(const RunOptions& options, void (*pfnRunning)(unsigned port)) {
     if (settings.keepAlive) server.SetKaTimer(settings.keepAlive * 1000);
     UINT_PTR timer = SetTimer(nullptr, kSecondTimer, 1000, nullptr);
     log.Write(1, "listening on port %u", settings.port);
+    if (options.bShowEvents) service.WatchAllLines();
 
     Pump(&service, dwEndTick);
 

@@ -10,6 +10,7 @@ struct RunOptions {
     unsigned port = 0;         // non-zero: overrides the settings file
     DWORD dwSeconds = 0;       // non-zero: stop after this many seconds
     bool bConsole = false;     // echo the protocol to stdout
+    bool bShowEvents = false;  // console: watch every line and show its events without a client
 };
 
 // Runs on the calling thread until RequestStop (from any thread), WM_QUIT or the time is up.

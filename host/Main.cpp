@@ -16,7 +16,7 @@ namespace {
 
 const char kUsage[] =
     "usage: TELVARIX.EXE                 run as the service \"Telvarix\" (started by the service manager)\n"
-    "       TELVARIX.EXE --console [--port N] [--ini FILE] [--seconds N]\n"
+    "       TELVARIX.EXE --console [--port N] [--ini FILE] [--seconds N] [--show-events]\n"
     "                                    run in this console until Ctrl+C (or N seconds);\n"
     "                                    --console may be left out when other options follow\n"
     "       TELVARIX.EXE --install | --remove\n"
@@ -52,6 +52,8 @@ int RunConsole(int argc, char** argv) {
         } else if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc && ParseNumber(argv[i + 1], value)) {
             options.dwSeconds = value;
             ++i;
+        } else if (!std::strcmp(argv[i], "--show-events")) {
+            options.bShowEvents = true;
         } else if (!std::strcmp(argv[i], "--ini") && i + 1 < argc) {
             options.settingsPath = argv[++i];
         } else {

@@ -44,6 +44,9 @@ bool HasLiveCall(CLineDevice* pDevice) {
     return false;
 }
 
+// The monitor that WatchAllLines registers: no connection has this id.
+const MonitorRegistry::ClientId kConsoleWatcher = static_cast<MonitorRegistry::ClientId>(INVALID_SOCKET);
+
 }  // namespace
 
 ZarnService::ZarnService(const HostSettings& settings, ProtocolLog& log)
@@ -398,8 +401,27 @@ void ZarnService::OnChainRefusal(const ChainRefusal& refusal) {
 
 // ---- Events ---------------------------------------------------------------------------
 
+void ZarnService::WatchAllLines() {
+    m_bShowEvents = true;
+    for (CLineDevice* pDevice = CTapiApp::m_pLineFirst; pDevice; pDevice = pDevice->GetNext()) {
+        std::string address = pDevice->GetAddress();
+        if (!zarn::IsUsableAddress(address)) continue;
+        if (m_monitors.Add(kConsoleWatcher, address) != MonitorRegistry::AddResult::AddedFirst) continue;
+        Writable ext(address);
+        if (m_pTapi->DoMonitorStart(ext.get())) {
+            m_log.Write(1, "line %s opened for the console", address.c_str());
+        } else {
+            m_monitors.Remove(kConsoleWatcher, address);
+            m_log.Write(1, "line %s could not be opened: %s", address.c_str(),
+                        zarn::TapiErrorName(m_pTapi->GetLastCTIError()));
+        }
+    }
+}
+
 void ZarnService::PublishLineEvent(const std::string& ext, const std::string& line) {
-    if (!zarn::IsUsableAddress(ext) || m_monitors.ClientCount(ext) == 0) return;
+    if (!zarn::IsUsableAddress(ext)) return;
+    if (m_bShowEvents) m_log.Write(1, "event %s", line.c_str());
+    if (m_monitors.ClientCount(ext) == 0) return;
     m_log.Write(2, "-> <%s> %s", ext.c_str(), line.c_str());
     m_pLink->SendToToken(zarn::MonitorToken(ext), line);
 }

@@ -67,6 +67,11 @@ public:
     bool HasPendingCloses() const { return !m_closePending.empty(); }
     void CheckPendingCloses();
 
+    // Console mode: the service itself monitors every line and shows each event line in the
+    // console, so the calls of the PBX can be followed without a client. It counts as one more
+    // monitor of each line, which therefore stays open.
+    void WatchAllLines();
+
     // Before the server stops.
     void AnnounceShutdown();
     std::size_t SessionCount() const { return m_sessions.size(); }
@@ -106,4 +111,5 @@ private:
     PendingCommands m_pending;
     std::map<SOCKET, Session> m_sessions;
     std::set<std::string> m_closePending;
+    bool m_bShowEvents = false;
 };

@@ -30,12 +30,14 @@ Telvarix runs in this console (console mode, no service registration needed). In
 
 Type help for every command; the protocol is described in docs/zarn-protocol.md.
 TEXT
-if grep -qs TVX_SIM_CONTROL_PORT "$root"/sim/*.cpp; then
-    export TVX_SIM_CONTROL_PORT=${TVX_SIM_CONTROL_PORT:-25099}
-    cat <<TEXT
-The simulated phones take orders on port $TVX_SIM_CONTROL_PORT: nc 127.0.0.1 $TVX_SIM_CONTROL_PORT, then for
-example  ring 0301234 201,  answer 201,  hangup 201.
+# The simulated PBX: a short scripted call rings 201 a few seconds after start-up, and a second
+# terminal can ring the phones through the simulator's control port.
+export TVX_SIM_DEMO=${TVX_SIM_DEMO:-1}
+export TVX_SIM_CONTROL_PORT=${TVX_SIM_CONTROL_PORT:-25099}
+cat <<TEXT
+This console shows the events of every line (--show-events). A scripted call from 0301234 rings 201
+a few seconds after the start. The simulated phones take orders on port $TVX_SIM_CONTROL_PORT:
+nc 127.0.0.1 $TVX_SIM_CONTROL_PORT, then for example  ring 0301234 202,  answer 201,  hangup 202,  help.
+
 TEXT
-fi
-echo
-"$root/scripts/wine-run.sh" run "$build" "$build/bin/TELVARIX.EXE" --console "$@"
+"$root/scripts/wine-run.sh" run "$build" "$build/bin/TELVARIX.EXE" --console --show-events "$@"

@@ -495,12 +495,32 @@ def service(run):
         os.remove(ini)
 
 
+@case
+def show_events(run):
+    """--show-events: the console shows the events of every line, clients still only their own."""
+    host = run("show_events", extra_args=["--show-events"])
+    check(host.wait_output("line 203 opened for the console", 10), "every line is opened for the console")
+    c = Client(host)
+    c.request("{Cmd:MonitorStart}{Ext:201}", "MonitorStart", "Ok", Ext="201")
+    c.request("{Cmd:MakeCall}{InvokeId:m}{Ext:201}{Dest:202}", "MakeCall", "Accepted", InvokeId="m")
+    c.expect(lambda f: f.get("Event") == "CallDelivered" and f.get("Ext") == "201", 10)
+    check(host.wait_output("event {Event:CallReceived}{Ext:202}", 10), "the console shows the event of line 202")
+    time.sleep(1)
+    check(not any(fields(l).get("Ext") == "202" and "Event" in fields(l) for l in c.all_lines()),
+          "the client does not get the events of the line it does not monitor")
+    c.close()
+    check(host.wait_output("client", 5), "the service saw the client")
+    time.sleep(1)
+    check("line 201 closed" not in host.text(), "the console keeps the line open after the client left")
+    check(host.stop() == 0, "clean stop")
+
+
 def main():
     name, wine_run, build, exe = sys.argv[1:5]
     hosts = []
 
-    def run(folder, settings=None):
-        host = Host(wine_run, build, exe, folder, settings)
+    def run(folder, settings=None, extra_args=()):
+        host = Host(wine_run, build, exe, folder, settings, extra_args=extra_args)
         host.exe = exe
         hosts.append(host)
         return host

@@ -33,7 +33,7 @@ def windows_path(path):
 class Host:
     """TELVARIX.EXE in console mode on a port of its own, with its own settings file."""
 
-    def __init__(self, wine_run, build, exe, name, settings=None, port=None):
+    def __init__(self, wine_run, build, exe, name, settings=None, port=None, extra_args=()):
         self.port = port or free_port()
         self.folder = os.path.join(build, "host-tests", name)
         shutil.rmtree(self.folder, ignore_errors=True)
@@ -48,7 +48,7 @@ class Host:
         self.output = []
         self.lock = threading.Lock()
         self.proc = subprocess.Popen(
-            [wine_run, "run", build, exe, "--console", "--ini", windows_path(ini), "--seconds", "100"],
+            [wine_run, "run", build, exe, "--console", "--ini", windows_path(ini), "--seconds", "100"] + list(extra_args),
             stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
         threading.Thread(target=self._read, daemon=True).start()
         if not self.wait_output("listening on port %d" % self.port, 60):
