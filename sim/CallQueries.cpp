@@ -1,4 +1,5 @@
 // lineGetCallInfo, lineGetCallStatus, lineSetCallData and lineDeallocateCall.
+#include "AsyncRequests.h"
 #include "Entries.h"
 #include "EntryPoint.h"
 #include "PbxEvents.h"
@@ -134,14 +135,20 @@ LONG WINAPI lineSetCallData(HCALL hCall, LPVOID lpCallData, DWORD dwSize) {
         if (holder->privilege != LINECALLPRIVILEGE_OWNER) return LINEERR_NOTOWNER;
         if (dwSize && !lpCallData) return LINEERR_INVALPOINTER;
         if (dwSize > kMaxCallData) return LINEERR_INVALPARAM;
-        call->callData.assign(static_cast<const char*>(lpCallData), dwSize);
-        NotifyCallInfo(sim, *call, LINECALLINFOSTATE_CALLDATA);
-        // The data belong to the connection: the other party's appearance has them too.
-        if (Call* peer = call->peer ? sim.FindCall(call->peer) : nullptr) {
-            peer->callData = call->callData;
-            NotifyCallInfo(sim, *peer, LINECALLINFOSTATE_CALLDATA);
-        }
-        return 0;
+        // Asynchronous, as in TAPI: the bytes are taken now, the call has them when the reply comes.
+        std::string data(static_cast<const char*>(lpCallData), dwSize);
+        return BeginAsync(sim, holder->app, "lineSetCallData", [=](Sim& sim, Reply& reply) {
+            Call* now = sim.FindCall(hCall);
+            if (!now || now->state == LINECALLSTATE_IDLE) return reply(LINEERR_INVALCALLHANDLE);
+            reply(0);
+            now->callData = data;
+            NotifyCallInfo(sim, *now, LINECALLINFOSTATE_CALLDATA);
+            // The data belong to the connection: the other party's appearance has them too.
+            if (Call* peer = now->peer ? sim.FindCall(now->peer) : nullptr) {
+                peer->callData = data;
+                NotifyCallInfo(sim, *peer, LINECALLINFOSTATE_CALLDATA);
+            }
+        });
     });
 }
 

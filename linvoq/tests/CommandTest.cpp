@@ -300,7 +300,8 @@ TEST_F(CommandTest, RedirectOfARingingCallSetsTheCallDataFirst) {
     ASSERT_EQ(app->DoRedirect(Text("201"), Text("0301234"), Text("abc")), 1);
     long id = app->GetLastCTIError();
     EXPECT_EQ(Requests(), (std::vector<std::string>{"lineSetCallPrivilege(" + N(ringing) + ", 0x00000004) = 0",
-                                                    "lineSetCallData(" + N(ringing) + ", 4) = 0",
+                                                    "lineSetCallData(" + N(ringing) + ", 4) = " +
+                                                        std::to_string(id - 1),
                                                     "lineRedirect(" + N(ringing) + ", \"0301234\", 0) = " +
                                                         std::to_string(id)}));
     EXPECT_EQ(Field(id, "Cmd"), "DeflectCall");

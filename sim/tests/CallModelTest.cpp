@@ -137,7 +137,7 @@ TEST_F(CallModelTest, InternalCallReportsOnBothLinesWithOneCallId) {
     EXPECT_EQ(StatesOf(in), (States{OFFERING, CONNECTED}));
     LINECALLINFO* info = Info(out);
     EXPECT_EQ(BytesAt(info, info->dwUserUserInfoOffset, info->dwUserUserInfoSize), std::string("uu", 3));
-    ASSERT_EQ(lineSetCallData(out, const_cast<char*>("x"), 2), 0);  // one call: both lines have it
+    ASSERT_EQ(Done(lineSetCallData(out, const_cast<char*>("x"), 2)), 0);  // one call: both lines have it
     char data[4] = {};
     EXPECT_EQ(simGetCallData(in, data, sizeof data), 2);
     EXPECT_STREQ(data, "x");
@@ -309,8 +309,10 @@ TEST_F(CallModelTest, ConferenceAndItsEnd) {
 
 TEST_F(CallModelTest, RedirectOfARingingCallTakesItsCallDataAlong) {
     DWORD in = simInboundCall("0301234", 0);
-    ASSERT_EQ(lineSetCallData(in, const_cast<char*>("abc"), 4), 0);
+    // Asked for together: the data are set before the redirect is carried out.
+    LONG setData = lineSetCallData(in, const_cast<char*>("abc"), 4);
     Done(lineRedirect(in, "202", 0));
+    ASSERT_EQ(Done(setData), 0);
     EXPECT_EQ(StatesOf(in), (States{OFFERING, IDLE}));
     DWORD at202 = simNewestCall(1, LINECALLSTATE_OFFERING);
     ASSERT_NE(at202, 0u);

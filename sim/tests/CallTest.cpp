@@ -216,17 +216,25 @@ TEST_F(CallTest, OwnerReplacesCallDataAndEveryHolderHearsOfIt) {
     DWORD hCall = simCreateCall(0, &c);
     simJournalClear();
     char data[] = "new";
-    ASSERT_EQ(lineSetCallData(hCall, data, 4), 0);
-    EXPECT_EQ(Journal(), std::vector<std::string>{"lineSetCallData(" + std::to_string(hCall) + ", 4) = 0"});
+    LONG id = lineSetCallData(hCall, data, 4);
+    ASSERT_GT(id, 0);  // an asynchronous request, as in TAPI
+    EXPECT_EQ(Journal(), std::vector<std::string>{"lineSetCallData(" + std::to_string(hCall) + ", 4) = " +
+                                                  std::to_string(id)});
     std::vector<unsigned char> buf = Buffer(2048);
-    ASSERT_EQ(lineGetCallInfoA(hCall, As<LINECALLINFO>(buf)), 0);
     LINECALLINFO* info = As<LINECALLINFO>(buf);
+    ASSERT_EQ(lineGetCallInfoA(hCall, info), 0);
+    EXPECT_EQ(Text(info, info->dwCallDataOffset, info->dwCallDataSize), std::string("old data", 9));  // not yet
+    Pump(2000, [&] { return !owner.MessagesOf(LINE_REPLY).empty() && !monitor.MessagesOf(LINE_CALLINFO).empty(); });
+    ASSERT_EQ(owner.MessagesOf(LINE_REPLY).size(), 1u);
+    EXPECT_EQ(owner.MessagesOf(LINE_REPLY)[0].param1, static_cast<DWORD_PTR>(id));
+    EXPECT_EQ(owner.MessagesOf(LINE_REPLY)[0].param2, 0u);
+    ASSERT_EQ(lineGetCallInfoA(hCall, info), 0);
     EXPECT_EQ(Text(info, info->dwCallDataOffset, info->dwCallDataSize), std::string("new", 4));
-    Pump(2000, [&] { return !owner.Messages().empty() && !monitor.Messages().empty(); });
     ASSERT_EQ(monitor.MessagesOf(LINE_CALLINFO).size(), 1u);
     EXPECT_EQ(monitor.MessagesOf(LINE_CALLINFO)[0].param1, static_cast<DWORD_PTR>(LINECALLINFOSTATE_CALLDATA));
 
-    ASSERT_EQ(lineSetCallData(hCall, nullptr, 0), 0);
+    ASSERT_GT(lineSetCallData(hCall, nullptr, 0), 0);
+    Pump(2000, [&] { return owner.MessagesOf(LINE_REPLY).size() == 2; });
     ASSERT_EQ(lineGetCallInfoA(hCall, As<LINECALLINFO>(buf)), 0);
     EXPECT_EQ(info->dwCallDataSize, 0u);
     EXPECT_EQ(lineSetCallData(hCall, nullptr, 3), static_cast<LONG>(LINEERR_INVALPOINTER));
