@@ -33,7 +33,9 @@ CLineDevice::CLineDevice(DWORD hLineAppIn, DWORD dwDeviceIDIn, DWORD dwAPIVersio
     CAddressCaps addrCaps(hLineApp, dwDeviceID, 0, dwCharSize, dwDevAPIVersion, dwDevExtVersion);
     if ((devCaps.GetLineFeatures() & LINEFEATURE_MAKECALL) || (addrCaps.GetAddressFeatures() & LINEADDRFEATURE_MAKECALL)) {
         linvoq::CopyText(szAddress, sizeof szAddress, addrCaps.GetAddress(), 63);
-        if (!szAddress[0]) {
+        // With the switch off the name rule answers what an earlier line's name gave, which
+        // would hand this line another line's address: such a line keeps no address.
+        if (!szAddress[0] && linvoq::g_bUseAlternateAddress) {
             // The name rule blanks the text it is given; the device keeps its real name.
             char szName[sizeof szDeviceName];
             std::memcpy(szName, szDeviceName, sizeof szName);

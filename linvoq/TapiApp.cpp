@@ -70,6 +70,9 @@ long CTapiApp::InitializeLineSession() {
 
 int CTapiApp::StartTapi() {
     SendDebugInfo(0, "CTapiApp::StartTapi");
+    // A session still running (a start without lines leaves one) would go on calling back
+    // beside the new one and its handle would be lost: end it first.
+    if (m_hLineApp || m_hPhoneApp || m_pLineFirst) StopTapi();
     ReadDialingLocation();
 
     long result = InitializeLineSession();

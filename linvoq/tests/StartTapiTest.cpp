@@ -322,6 +322,40 @@ TEST_F(StartTapiTest, PlausibleAddressWithSwitchOffReturnsTheEarlierResult) {
     EXPECT_STREQ(other, "Phone 99");  // untouched while the switch is off
 }
 
+TEST_F(StartTapiTest, LineWithoutAddressTakesNoEarlierDerivedAddress) {
+    Add("Office 201", "201");
+    app = new RecordingApp(1);
+    app->SetUseAlternateAddress(1);
+    char name[] = "Phone 12 ext 3456";
+    ASSERT_STREQ(ListedDevices()[0]->GetPlausibleAddressFromName(name), "3456");
+    app->SetUseAlternateAddress(0);
+    app->StopTapi();
+    SimLineDesc blank = Line("Port 9", "");
+    simAddLine(&blank);
+    app->StartTapi();
+    // Listed for its make-call feature, but without the address another name gave.
+    EXPECT_EQ(Addresses(), (std::vector<std::string>{"201", ""}));
+}
+
+TEST_F(StartTapiTest, SecondStartEndsTheRunningSessionFirst) {
+    app = new RecordingApp(1);  // no lines: the session stays initialised
+    app->recordLineMessages = false;
+    ASSERT_TRUE(app->IsInitialized());
+    Add("Office 201", "201");
+    simJournalClear();
+    ASSERT_EQ(app->StartTapi(), 1);
+    std::vector<std::string> journal = Journal();
+    ASSERT_GE(journal.size(), 2u);
+    EXPECT_EQ(journal[0].rfind("lineShutdown(", 0), 0u) << journal[0];
+    EXPECT_EQ(journal[1].rfind("lineInitializeEx(", 0), 0u) << journal[1];
+    // One session only: a new line is announced to the library once.
+    SimLineDesc fresh = Line("Office 301", "301");
+    simAnnounceLine(simAddLine(&fresh));
+    Pump(2000, [&] { return !app->events.empty(); });
+    Pump(200);
+    EXPECT_EQ(app->events, (std::vector<std::string>{"LineCreate 301"}));
+}
+
 TEST_F(StartTapiTest, MaxInternalLengthIsCutToFour) {
     Add("Remote", "030-1234");
     app = new RecordingApp(1);
