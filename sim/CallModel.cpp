@@ -97,6 +97,15 @@ void Rejoined(Sim& sim, Call& call, const Party& other, int via) {
     }
 }
 
+// A call this line starts itself (outgoing or conference), the line as its caller.
+Call& NewOwnCall(Sim& sim, DWORD device, DWORD owner, DWORD origin) {
+    Call& call = NewAppearance(sim, device, owner, origin, LINECALLREASON_DIRECT);
+    call.callId = sim.nextCallId++;
+    const LineDevice& line = sim.lines[device];
+    SetPartyText(call, kCallerId, kCallerIdName, line.address, line.name);
+    return call;
+}
+
 }  // namespace
 
 DWORD StateFeatures(const LineDevice& line, DWORD state, bool conferenceCall) {
@@ -248,11 +257,7 @@ DWORD Ring(Sim& sim, const Resolution& where, const Party& from, DWORD callId) {
 }
 
 Call& NewOutgoing(Sim& sim, DWORD device, DWORD owner) {
-    Call& call = NewAppearance(sim, device, owner, LINECALLORIGIN_OUTBOUND, LINECALLREASON_DIRECT);
-    call.callId = sim.nextCallId++;
-    const LineDevice& line = sim.lines[device];
-    SetPartyText(call, kCallerId, kCallerIdName, line.address, line.name);
-    return call;
+    return NewOwnCall(sim, device, owner, LINECALLORIGIN_OUTBOUND);
 }
 
 void StartOutgoing(Sim& sim, Call& call, const std::wstring& number) {
@@ -412,11 +417,7 @@ void CompleteTransfer(Sim& sim, Call& held, Call& consult) {
 }
 
 Call& NewConference(Sim& sim, DWORD device, DWORD owner) {
-    Call& conference = NewAppearance(sim, device, owner, LINECALLORIGIN_CONFERENCE, LINECALLREASON_DIRECT);
-    conference.callId = sim.nextCallId++;
-    const LineDevice& line = sim.lines[device];
-    SetPartyText(conference, kCallerId, kCallerIdName, line.address, line.name);
-    return conference;
+    return NewOwnCall(sim, device, owner, LINECALLORIGIN_CONFERENCE);
 }
 
 void Conference(Sim& sim, Call& conference, Call& held, Call& consult) {
