@@ -36,8 +36,16 @@ protected:
         DeleteLocations();
     }
 
-    // Lets the PBX and the library settle: pumps until nothing new has come for a while.
-    void Settle() {
+    // Lets the PBX and the library settle: pumps until an event holding `awaited` has come (when
+    // given; a command chain works on its own thread at its own pace), then until nothing new has
+    // come for a while.
+    void Settle(const char* awaited) {
+        if (awaited)
+            Pump(5000, [&] {
+                for (const std::string& e : app->events)
+                    if (e.find(awaited) != std::string::npos) return true;
+                return false;
+            });
         size_t seen = app->events.size();
         DWORD quietSince = GetTickCount();
         DWORD start = quietSince;
@@ -53,8 +61,8 @@ protected:
     // The events since the last call, with call handles and call ids renamed in order of first
     // appearance (hA, hB ... and idA, idB ...), so that a sequence reads the same in every run
     // and still shows which events concern the same call.
-    std::vector<std::string> Take() {
-        Settle();
+    std::vector<std::string> Take(const char* awaited = nullptr) {
+        Settle(awaited);
         std::vector<std::string> out;
         for (const std::string& e : app->events) {
             if (e.compare(0, 10, "DeviceInfo") == 0) continue;  // checked on their own elsewhere
@@ -98,7 +106,7 @@ protected:
         app->SetOrgCmdId(3);
         ASSERT_EQ(app->DoConsultationCall(Text("201"), Text("203")), 1);
         app->SetOrgCmdId(99);  // a later command must not take over the chain's response
-        Events consulted = Take();
+        Events consulted = Take("[ConsultationCall]");
         // The set-up request stores no record: its reply comes with empty texts. The chain
         // dials once the consultation call has dial tone, under the consultation's own id.
         EXPECT_EQ(Of(consulted, "201"),
