@@ -10,6 +10,9 @@ class CTelvarixTapi : public CTapiApp {
 public:
     CTelvarixTapi(ZarnService& service, ProtocolLog& log);
 
+    // Raises the forwarding and phone state of an open line again, as when it was opened.
+    void ReportLineState(CLineDevice* pDevice) { FinalOpenLine(pDevice); }
+
     void OnCmdResponse(char* pszExt, char* pszCmd, char* pszOrgCmdId, int bSuccess, char* pszResult) override;
     void OnDeviceInformation(char* pszAddress, DWORD dwCallCount, char* pszText) override;
     void OnHookStateChange(char* pszAddress, int bOffHook) override;

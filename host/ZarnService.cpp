@@ -8,6 +8,7 @@
 #include "EventLines.h"
 #include "TapiApp.h"
 #include "TapiErrors.h"
+#include "TelvarixTapi.h"
 
 using zarn::LineBuilder;
 using zarn::Request;
@@ -56,7 +57,7 @@ ZarnService::ZarnService(const HostSettings& settings, ProtocolLog& log)
         m_log.Write(1, "AllowedClients: entry \"%s\" is not an address and is ignored", bad.c_str());
 }
 
-void ZarnService::Attach(CTapiApp* pTapi, ClientLink* pLink) {
+void ZarnService::Attach(CTelvarixTapi* pTapi, ClientLink* pLink) {
     m_pTapi = pTapi;
     m_pLink = pLink;
 }
@@ -109,6 +110,15 @@ void ZarnService::ReleaseLine(const std::string& ext) {
     m_closePending.erase(ext);
     m_pTapi->DoMonitorStop(address.get());
     m_log.Write(1, "line %s closed: no client monitors it", ext.c_str());
+}
+
+void ZarnService::SendLineState(SOCKET s, const std::string& ext) {
+    Writable address(ext);
+    CLineDevice* pDevice = m_pTapi->GetDeviceObjectFromAddress(address.get());
+    if (!pDevice || !pDevice->GetLine()) return;
+    m_stateTarget = s;
+    m_pTapi->ReportLineState(pDevice);
+    m_stateTarget = INVALID_SOCKET;
 }
 
 void ZarnService::CheckPendingCloses() {
@@ -293,6 +303,9 @@ void ZarnService::DoMonitorStart(SOCKET s, const Request& request) {
     // A line still open for a call that outlived its monitors needs no second open.
     if (added == MonitorRegistry::AddResult::AddedFirst && m_closePending.erase(address)) {
         m_log.Write(1, "line %s monitored again before it was closed", address.c_str());
+        SendLineState(s, address);
+    } else if (added == MonitorRegistry::AddResult::Added) {
+        SendLineState(s, address);
     } else if (added == MonitorRegistry::AddResult::AddedFirst) {
         Writable ext(address);
         if (!m_pTapi->DoMonitorStart(ext.get())) {
@@ -420,6 +433,7 @@ void ZarnService::WatchAllLines() {
 
 void ZarnService::PublishLineEvent(const std::string& ext, const std::string& line) {
     if (!zarn::IsUsableAddress(ext)) return;
+    if (m_stateTarget != INVALID_SOCKET) return Answer(m_stateTarget, line);
     if (m_bShowEvents) m_log.Write(1, "event %s", line.c_str());
     if (m_monitors.ClientCount(ext) == 0) return;
     m_log.Write(2, "-> <%s> %s", ext.c_str(), line.c_str());

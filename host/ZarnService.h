@@ -21,7 +21,7 @@
 #include "ProtocolLog.h"
 #include "ZarnCommands.h"
 
-class CTapiApp;
+class CTelvarixTapi;
 class CLineDevice;
 
 // Thread message carrying a refused chain step (wParam: heap ChainRefusal, freed by the handler).
@@ -39,7 +39,7 @@ class ZarnService {
 public:
     ZarnService(const HostSettings& settings, ProtocolLog& log);
 
-    void Attach(CTapiApp* pTapi, ClientLink* pLink);
+    void Attach(CTelvarixTapi* pTapi, ClientLink* pLink);
 
     // From the connection server.
     void OnClientConnected(SOCKET s, std::uint32_t dwPeerAddress);
@@ -100,10 +100,13 @@ private:
     void CloseMonitorsOf(SOCKET s);
     // The last monitor of the line has gone: close it now or once its calls are over.
     void ReleaseLine(const std::string& ext);
+    // A client that joins a line already open learns its forwarding and phone state, which the
+    // line's other monitors heard when it opened.
+    void SendLineState(SOCKET s, const std::string& ext);
 
     HostSettings m_settings;
     ProtocolLog& m_log;
-    CTapiApp* m_pTapi = nullptr;
+    CTelvarixTapi* m_pTapi = nullptr;
     ClientLink* m_pLink = nullptr;
     AddressList m_allowed;
     CallFilter m_filter;
@@ -112,4 +115,6 @@ private:
     std::map<SOCKET, Session> m_sessions;
     std::set<std::string> m_closePending;
     bool m_bShowEvents = false;
+    // While set, line events go to this connection alone (the state of a line it joins).
+    SOCKET m_stateTarget = INVALID_SOCKET;
 };

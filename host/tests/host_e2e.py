@@ -199,6 +199,15 @@ def two_clients(run):
     check(devices["201"]["Monitors"] == "1", "one client monitors 201")
     b.request("{Cmd:MonitorStart}{Ext:201}", "MonitorStart", "Ok")
     check(device_lines(b, "b3")["201"]["Monitors"] == "2", "both monitor 201")
+
+    def state_lines(client, ext):
+        return [f["Event"] for f in map(fields, client.all_lines())
+                if f and f.get("Ext") == ext and f.get("Event") in ("Forwarding", "PhoneState")]
+
+    # B joined an open line: it learns the line's state, and A does not hear it a second time.
+    check(state_lines(b, "201") == ["Forwarding", "PhoneState"], "B got 201's state: %r" % state_lines(b, "201"))
+    a.request("{Cmd:GetDevices}{InvokeId:sync2}", "GetDevices", "Ok")
+    check(state_lines(a, "201") == ["Forwarding", "PhoneState"], "A heard 201's state once: %r" % state_lines(a, "201"))
     a.close()
     time.sleep(1)
     devices = device_lines(b, "b4")
