@@ -128,10 +128,7 @@ int CTapiApp::SingleCallCommand(char* pszAddress, int nCommand) {
             }
         }
     }
-    long lRequest = GetLastCTIError();
-    if (lRequest > 0) linvoq::g_ReplyStack.Store(lRequest, spec.record, m_dwOrgCmdId, lRequest, pszAddress);
-    LeaveCriticalSection(&m_CS);
-    return GetLastCTIError() >= 0;
+    return linvoq::FinishCommand(&m_CS, true, spec.record, m_dwOrgCmdId, pszAddress);
 }
 
 int CTapiApp::TwoCallCommand(char* pszAddress, int nCommand) {
@@ -162,10 +159,7 @@ int CTapiApp::TwoCallCommand(char* pszAddress, int nCommand) {
             SendDebugInfo(4, spec.resultLine, result);
         }
     }
-    long lRequest = GetLastCTIError();
-    if (lRequest > 0) linvoq::g_ReplyStack.Store(lRequest, spec.record, m_dwOrgCmdId, lRequest, pszAddress);
-    LeaveCriticalSection(&m_CS);
-    return GetLastCTIError() >= 0;
+    return linvoq::FinishCommand(&m_CS, true, spec.record, m_dwOrgCmdId, pszAddress);
 }
 
 int CTapiApp::DoAnswer(char* pszAddress) { return SingleCallCommand(pszAddress, CMD_ANSWER); }
@@ -247,12 +241,9 @@ int CTapiApp::DoMakeCall(char* pszAddress, char* pszDestination, int bOffHook) {
             }
         }
     }
-    long lRequest = GetLastCTIError();
-    if (bStoreRecord && lRequest > 0)
-        linvoq::g_ReplyStack.Store(lRequest, "{Cmd:MakeCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}{Dest:%s}", m_dwOrgCmdId,
-                                   lRequest, pszAddress, pszDestination);
-    LeaveCriticalSection(&m_CS);
-    return GetLastCTIError() >= 0;
+    return linvoq::FinishCommand(&m_CS, bStoreRecord,
+                                 "{Cmd:MakeCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}{Dest:%s}",
+                                 m_dwOrgCmdId, pszAddress, pszDestination);
 }
 
 int CTapiApp::DoConsultationCall(char* pszAddress, char* pszDestination) {
@@ -287,10 +278,7 @@ int CTapiApp::DoConsultationCall(char* pszAddress, char* pszDestination) {
             }
         }
     }
-    long lRequest = GetLastCTIError();
-    if (bStoreRecord && lRequest > 0)
-        linvoq::g_ReplyStack.Store(lRequest, "{Cmd:ConsultationCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}{Dest:%s}",
-                                   m_dwOrgCmdId, lRequest, pszAddress, pszDestination);
-    LeaveCriticalSection(&m_CS);
-    return GetLastCTIError() >= 0;
+    return linvoq::FinishCommand(&m_CS, bStoreRecord,
+                                 "{Cmd:ConsultationCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}{Dest:%s}",
+                                 m_dwOrgCmdId, pszAddress, pszDestination);
 }

@@ -82,12 +82,9 @@ int CTapiApp::DoRedirect(char* pszAddress, char* pszDestination, char* pszCallDa
             }
         }
     }
-    long lRequest = GetLastCTIError();
-    if (lRequest > 0)
-        linvoq::g_ReplyStack.Store(lRequest, "{Cmd:DeflectCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}{Dest:%s}", m_dwOrgCmdId,
-                                   lRequest, pszAddress, pszDestination);
-    LeaveCriticalSection(&m_CS);
-    return GetLastCTIError() >= 0;
+    return linvoq::FinishCommand(&m_CS, true,
+                                 "{Cmd:DeflectCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}{Dest:%s}",
+                                 m_dwOrgCmdId, pszAddress, pszDestination);
 }
 
 int CTapiApp::DoPickup(char* pszAddress, char* pszDestination) {
@@ -165,10 +162,7 @@ int CTapiApp::DoForward(char* pszAddress, char* pszDestination) {
             std::free(pList);
         }
     }
-    long lRequest = GetLastCTIError();
-    if (lRequest > 0)
-        linvoq::g_ReplyStack.Store(lRequest, "{Cmd:SetForwarding}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}{Dest:%s}",
-                                   m_dwOrgCmdId, lRequest, pszAddress, pszDestination);
-    LeaveCriticalSection(&m_CS);
-    return GetLastCTIError() >= 0;
+    return linvoq::FinishCommand(&m_CS, true,
+                                 "{Cmd:SetForwarding}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}{Dest:%s}",
+                                 m_dwOrgCmdId, pszAddress, pszDestination);
 }

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 #include "SimText.h"
 
@@ -61,65 +62,55 @@ PbxConfig DefaultPbx() {
     return pbx;
 }
 
-LineDevice LineFromDesc(const SimLineDesc& desc) {
+namespace {
+
+// A test's description (ANSI texts, int flags) and a PBX file's entry (UTF-8 texts) name their
+// fields alike; the callers convert the texts.
+template <class Source>
+LineDevice LineFrom(const Source& source, std::wstring name, std::wstring address, std::wstring provider) {
     LineDevice line;
-    line.name = WideFromAnsi(desc.name);
-    line.address = WideFromAnsi(desc.address);
-    line.provider = WideFromAnsi(desc.provider);
-    line.permanentLineId = desc.permanentLineId;
-    line.lineFeatures = desc.lineFeatures;
-    line.addressFeatures = desc.addressFeatures;
-    line.callFeatures = desc.callFeatures;
-    line.callFeatures2 = desc.callFeatures2;
-    line.maxActiveCalls = desc.maxActiveCalls;
-    line.maxConfCalls = desc.maxConfCalls;
-    line.numAddresses = desc.numAddresses ? desc.numAddresses : 1;
-    line.unicode = desc.unicode != 0;
-    line.apiHigh = desc.apiVersionHigh;
-    line.extVersion = desc.extVersion;
-    line.rejectExtVersion = desc.rejectExtVersion != 0;
+    line.name = std::move(name);
+    line.address = std::move(address);
+    line.provider = std::move(provider);
+    line.permanentLineId = source.permanentLineId;
+    line.lineFeatures = source.lineFeatures;
+    line.addressFeatures = source.addressFeatures;
+    line.callFeatures = source.callFeatures;
+    line.callFeatures2 = source.callFeatures2;
+    line.maxActiveCalls = source.maxActiveCalls;
+    line.maxConfCalls = source.maxConfCalls;
+    line.numAddresses = source.numAddresses ? source.numAddresses : 1;
+    line.unicode = source.unicode != 0;
+    line.apiHigh = source.apiVersionHigh;
+    line.extVersion = source.extVersion;
+    line.rejectExtVersion = source.rejectExtVersion != 0;
     return line;
+}
+
+template <class Source>
+PhoneDevice PhoneFrom(const Source& source, std::wstring name) {
+    PhoneDevice phone;
+    phone.name = std::move(name);
+    phone.phoneFeatures = source.phoneFeatures;
+    phone.unicode = source.unicode != 0;
+    phone.extVersion = source.extVersion;
+    phone.rejectExtVersion = source.rejectExtVersion != 0;
+    return phone;
+}
+
+}  // namespace
+
+LineDevice LineFromDesc(const SimLineDesc& desc) {
+    return LineFrom(desc, WideFromAnsi(desc.name), WideFromAnsi(desc.address), WideFromAnsi(desc.provider));
 }
 
 LineDevice LineFromConfig(const LineConfig& config) {
-    LineDevice line;
-    line.name = WideFromUtf8(config.name);
-    line.address = WideFromUtf8(config.address);
-    line.provider = WideFromUtf8(config.provider);
-    line.permanentLineId = config.permanentLineId;
-    line.lineFeatures = config.lineFeatures;
-    line.addressFeatures = config.addressFeatures;
-    line.callFeatures = config.callFeatures;
-    line.callFeatures2 = config.callFeatures2;
-    line.maxActiveCalls = config.maxActiveCalls;
-    line.maxConfCalls = config.maxConfCalls;
-    line.numAddresses = config.numAddresses ? config.numAddresses : 1;
-    line.unicode = config.unicode;
-    line.apiHigh = config.apiVersionHigh;
-    line.extVersion = config.extVersion;
-    line.rejectExtVersion = config.rejectExtVersion;
-    return line;
+    return LineFrom(config, WideFromUtf8(config.name), WideFromUtf8(config.address), WideFromUtf8(config.provider));
 }
 
-PhoneDevice PhoneFromDesc(const SimPhoneDesc& desc) {
-    PhoneDevice phone;
-    phone.name = WideFromAnsi(desc.name);
-    phone.phoneFeatures = desc.phoneFeatures;
-    phone.unicode = desc.unicode != 0;
-    phone.extVersion = desc.extVersion;
-    phone.rejectExtVersion = desc.rejectExtVersion != 0;
-    return phone;
-}
+PhoneDevice PhoneFromDesc(const SimPhoneDesc& desc) { return PhoneFrom(desc, WideFromAnsi(desc.name)); }
 
-PhoneDevice PhoneFromConfig(const PhoneConfig& config) {
-    PhoneDevice phone;
-    phone.name = WideFromUtf8(config.name);
-    phone.phoneFeatures = config.phoneFeatures;
-    phone.unicode = config.unicode;
-    phone.extVersion = config.extVersion;
-    phone.rejectExtVersion = config.rejectExtVersion;
-    return phone;
-}
+PhoneDevice PhoneFromConfig(const PhoneConfig& config) { return PhoneFrom(config, WideFromUtf8(config.name)); }
 
 DWORD AddLine(Sim& sim, LineDevice line) {
     line.status.lineFeatures = line.lineFeatures;
