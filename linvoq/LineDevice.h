@@ -67,6 +67,13 @@ public:
     int IsIbound(DWORD hCall);  // 1 for an inbound call
     char* GetPlausibleAddressFromName(char* pszName);
 
+    // Wave play and record on a call of this line, through the wave devices lineGetID names for
+    // it ("wave/out", "wave/in"). Both block until done and take no lock.
+    int WavePlayFile(DWORD hCall, const char* pszFile);  // a RIFF/WAVE PCM file, played once
+    // Records until the buffer is full or the call has left the call table, then writes a new
+    // PCM file (never overwrites one); TRUE when the file was written.
+    int WaveRecordFile(DWORD hCall, const char* pszFile, DWORD dwBufferSize);
+
     DWORD dwDevAPIVersion;
     DWORD dwDevExtVersion;
     DWORD dwUserSpec;

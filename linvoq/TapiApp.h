@@ -80,6 +80,11 @@ public:
     void SetOnlyDigitAddress(int bOn);
     void SetUseAlternateAddress(int bOn);
 
+    // Diagnostic reports into the debug channel (level 3); nothing without a debug window.
+    // They take no lock and share text buffers: never run two at the same time.
+    void PrintSystemInfoFile();  // machine, dialling location, telephony providers
+    void PrintTAPIInfoFile();    // capabilities of every line device; needs a started session
+
     // Slots 0 to 3.
     int DoMonitorStart(char* pszAddress) override;
     int DoMonitorStop(char* pszAddress) override;
@@ -170,6 +175,7 @@ protected:
     void SendDeviceInformation(DWORD dwDeviceID);
 
 private:
+    void PrintProviders(const char* pszSystemDir);
     CTapiApp(const CTapiApp&) = delete;
     CTapiApp& operator=(const CTapiApp&) = delete;
     void ReadDialingLocation();
