@@ -15,6 +15,49 @@ export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko downloads (there is no network); our simulated tapi32.dll beside the binaries wins.
 export WINEDLLOVERRIDES="mscoree,mshtml=;tapi32=n,b${TVX_DLLOVERRIDES:+;$TVX_DLLOVERRIDES}"
 
+# Sound: ALSA's file plugin is the prefix's only wave device, so tests can observe it. What is
+# played lands in $TVX_WAVE_PLAYED (raw samples, rewritten at every open of the device); what is
+# recorded is read from $TVX_WAVE_SOURCE. ALSA reads $XDG_CONFIG_HOME/alsa/asoundrc, so the
+# setting stays inside the build tree and the user's own configuration and HOME are untouched.
+export XDG_CONFIG_HOME="$state/config"
+export TVX_WAVE_PLAYED="$state/sound/played.raw"
+export TVX_WAVE_SOURCE="$state/sound/record-source.raw"
+
+write_sound_config() {
+    mkdir -p "$XDG_CONFIG_HOME/alsa" "$state/sound"
+    # Recording needs an input file; noise is as good a voice as any for a test.
+    [ -s "$TVX_WAVE_SOURCE" ] || head -c 4000000 /dev/urandom >"$TVX_WAVE_SOURCE"
+    local conf="$XDG_CONFIG_HOME/alsa/asoundrc" text
+    text=$(printf 'pcm.!default {\n    type file\n    slave.pcm "null"\n    file "%s"\n    infile "%s"\n    format "raw"\n}\n' \
+        "$TVX_WAVE_PLAYED" "$TVX_WAVE_SOURCE")
+    [ "$(cat "$conf" 2>/dev/null)" = "$text" ] || printf '%s\n' "$text" >"$conf"
+}
+
+# Wine would try PulseAudio first; there is none, and ALSA is the device we configured.
+select_sound_driver() {
+    [ -f "$WINEPREFIX/tvx-sound.ready" ] && return 0
+    wine reg add 'HKCU\Software\Wine\Drivers' /v Audio /t REG_SZ /d alsa /f >>"$state/wineboot.log" 2>&1 9>&-
+    wineserver -w 9>&-
+    touch "$WINEPREFIX/tvx-sound.ready"
+}
+
+# The simulated PBX's provider file in the system folder and in the telephony providers list,
+# as a provider's setup leaves it on Windows. Copied again only when the build made a new one.
+install_provider() {
+    local file="$build/bin/tvxsim.tsp" target="$WINEPREFIX/drive_c/windows/system32/tvxsim.tsp"
+    [ -f "$file" ] || return 0
+    cmp -s "$file" "$target" && return 0
+    cp "$file" "$target"
+    local key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Telephony\Providers'
+    {
+        wine reg add "$key" /v NumProviders /t REG_DWORD /d 1 /f
+        wine reg add "$key" /v ProviderFilename0 /t REG_SZ /d tvxsim.tsp /f
+        wine reg add "$key" /v ProviderID0 /t REG_DWORD /d 1 /f
+    } >>"$state/wineboot.log" 2>&1 9>&-
+    # The persistent server starts below only when no server is left from these commands.
+    wineserver -w 9>&-
+}
+
 # Programs started while the lock is held get `9>&-`: a daemon that inherited the lock would
 # block every later call.
 create_prefix() {
@@ -62,7 +105,10 @@ server_running() {
 up() {
     (
         flock 9
+        write_sound_config
         create_prefix && start_display || exit 1
+        select_sound_driver
+        install_provider
         server_running && exit 0
         # Persistent server, and the prefix's background services started here with their
         # output elsewhere: a service started by a test program would hold ctest's pipe open.
@@ -91,7 +137,7 @@ case "$mode" in
         # Print the environment for a shell: eval "$(scripts/wine-run.sh env build)"
         up >/dev/null || exit 1
         use_display
-        for v in WINEARCH WINEPREFIX WINEDEBUG WINEDLLOVERRIDES DISPLAY; do
+        for v in WINEARCH WINEPREFIX WINEDEBUG WINEDLLOVERRIDES DISPLAY XDG_CONFIG_HOME TVX_WAVE_PLAYED TVX_WAVE_SOURCE; do
             printf 'export %s=%q\n' "$v" "${!v:-}"
         done ;;
     *)

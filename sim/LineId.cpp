@@ -1,8 +1,10 @@
-// lineGetID: the device id behind a line, an address or a call, for the class "tapi/line".
+// lineGetID: the device id behind a line, an address or a call, for the class "tapi/line", and
+// the wave devices of the line ("wave/in", "wave/out").
 
 #include "Entries.h"
 #include "EntryPoint.h"
 #include "VarLayout.h"
+#include "WaveIds.h"
 
 namespace tapisim {
 
@@ -36,7 +38,10 @@ LONG GetId(HLINE hLine, DWORD addressId, HCALL hCall, DWORD select, LPVARSTRING 
         if (r) return r;
         if (!id || !deviceClass) return LINEERR_INVALPOINTER;
         if (id->dwTotalSize < sizeof(VARSTRING)) return LINEERR_STRUCTURETOOSMALL;
-        if (lstrcmpiA(deviceClass, "tapi/line") != 0) return LINEERR_INVALDEVICECLASS;
+        if (lstrcmpiA(deviceClass, "tapi/line") != 0) {
+            r = WaveDeviceOfLine(sim.lines[device], deviceClass, &device);
+            if (r) return r;
+        }
         VARSTRING fixed = {};
         VarLayout layout(sizeof fixed);
         layout.Add(fixed.dwStringSize, fixed.dwStringOffset,

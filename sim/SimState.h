@@ -50,6 +50,8 @@ struct LineDevice {
     bool removed = false;     // removed at run time; its id stays unused
     std::vector<Forward> forwards;
     SimLineStatus status = {};  // counters set by the test, on top of the calls counted here
+    DWORD waveIn = 0;         // wave devices of the line's calls (lineGetID "wave/in", "wave/out");
+    DWORD waveOut = 0;        // SIM_NO_WAVE_DEVICE for none
 };
 
 struct PhoneDevice {

@@ -125,6 +125,11 @@ SIMAPI void WINAPI simSetForwarding(DWORD deviceId, const SimForward* entries, D
 // lineFeatures). Calls created with simCreateCall that are not IDLE count on top of them, in
 // LINEDEVSTATUS and in LINEADDRESSSTATUS of address 0.
 SIMAPI void WINAPI simSetLineStatus(DWORD deviceId, const SimLineStatus* status);
+// Wave devices that lineGetID names for the line's calls ("wave/in", "wave/out"). Every line
+// starts with device 0 for both (the test prefix's one ALSA device); SIM_NO_WAVE_DEVICE makes
+// lineGetID answer LINEERR_NODEVICE for that class.
+#define SIM_NO_WAVE_DEVICE 0xFFFFFFFF
+SIMAPI void WINAPI simSetWaveDevices(DWORD deviceId, DWORD waveIn, DWORD waveOut);
 
 // --- Calls (the foundation of the PBX's call model) ----------------------------------------
 
