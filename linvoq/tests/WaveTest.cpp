@@ -13,6 +13,9 @@
 #include <thread>
 #include <vector>
 
+#include <windows.h>
+#include <mmsystem.h>
+
 #include "TestSupport.h"
 #include "WaveFormat.h"
 
@@ -54,8 +57,9 @@ Bytes WaveFile(uint16_t channels, uint32_t rate, uint16_t bits, const Bytes& sam
     h.formatTag = formatTag;
     uint8_t raw[linvoq::WAVE_HEADER_SIZE];
     linvoq::WriteWaveHeader(h, raw);
-    Bytes file(raw, raw + sizeof raw);
-    file.insert(file.end(), samples.begin(), samples.end());
+    Bytes file(sizeof raw + samples.size());
+    std::copy(raw, raw + sizeof raw, file.begin());
+    std::copy(samples.begin(), samples.end(), file.begin() + sizeof raw);
     return file;
 }
 
