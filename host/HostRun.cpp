@@ -122,7 +122,11 @@ int RunHost(const RunOptions& options, void (*pfnRunning)(unsigned port)) {
     KillTimer(nullptr, timer);
     service.AnnounceShutdown();
     server.StopNetwork();
-    delete pTapi;
+    // A sound still playing or recording uses a line device of the telephony object.
+    if (service.FinishMediaJobs(10000))
+        delete pTapi;
+    else
+        log.Write(1, "sounds still playing or recording: the telephony object ends with the process");
     if (CTapiApp::m_hWndDebugParent) DestroyWindow(CTapiApp::m_hWndDebugParent);
     CTapiApp::m_hWndDebugParent = nullptr;
     log.Write(1, "Telvarix stopped");

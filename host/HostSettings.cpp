@@ -37,6 +37,7 @@ HostSettings SettingsFromLookup(const std::function<std::string(const char* key)
     s.keepAlive = InRange(lookup("KeepAlive"), 0, 3600, 30);
     s.alternateAddress = InRange(lookup("AlternateAddress"), 0, 1, 1) == 1;
     s.onlyDigits = InRange(lookup("OnlyDigits"), 0, 1, 0) == 1;
+    s.mediaFolder = lookup("MediaFolder");
     return s;
 }
 
@@ -50,7 +51,8 @@ HostSettings ReadSettingsFile(const std::string& path) {
     return SettingsFromLookup([&path](const char* key) {
         // The applet's values are at most 30 characters; the service's own keys may be longer.
         char buffer[512] = {};
-        DWORD size = (std::string(key) == "Password" || std::string(key) == "AllowedClients") ? sizeof buffer : 31;
+        std::string name(key);
+        DWORD size = (name == "Password" || name == "AllowedClients" || name == "MediaFolder") ? sizeof buffer : 31;
         GetPrivateProfileStringA("General", key, "", buffer, size, path.c_str());
         return std::string(buffer);
     });

@@ -16,6 +16,7 @@ struct HostSettings {
     unsigned keepAlive = 30;     // seconds between keep-alive lines; 0 sends none
     bool alternateAddress = true;
     bool onlyDigits = false;
+    std::string mediaFolder;     // PlayFile and RecordFile work only inside it; empty: not at all
 };
 
 // Builds the settings from a lookup that returns a key's text ("" when missing). Numbers out

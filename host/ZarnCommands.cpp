@@ -70,6 +70,12 @@ const std::vector<CommandInfo>& CommandTable() {
          "take the call ringing at extension Dest"},
         {CommandKind::SetForwarding, "SetForwarding", true, DestRule::Optional, true, "",
          "forward all calls to Dest; no Dest switches forwarding off"},
+        {CommandKind::Diagnostics, "Diagnostics", false, DestRule::None, false, "",
+         "the system and line reports of the telephony library"},
+        {CommandKind::PlayFile, "PlayFile", true, DestRule::None, false, "File",
+         "play a .wav file of the media folder into the connected call"},
+        {CommandKind::RecordFile, "RecordFile", true, DestRule::None, false, "File Bytes",
+         "record Bytes of the connected call into a new .wav file of the media folder"},
     };
     return table;
 }
@@ -141,6 +147,8 @@ bool BuildRequest(const FieldList& fields, Request& request, RequestError& error
         if (*offHook != "0" && *offHook != "1") return Fail(error, "BadValue", "OffHook", "OffHook is 0 or 1");
         request.offHook = *offHook == "1";
     }
+    if (const std::string* file = fields.Find("File")) request.file = *file;
+    if (const std::string* bytes = fields.Find("Bytes")) request.bytes = *bytes;
     return true;
 }
 

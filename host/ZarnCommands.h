@@ -27,6 +27,9 @@ enum class CommandKind {
     DeflectCall,
     PickupCall,
     SetForwarding,
+    Diagnostics,
+    PlayFile,
+    RecordFile,
 };
 
 enum class DestRule { None, Required, Optional };
@@ -52,6 +55,8 @@ struct Request {
     std::string callData;
     std::string password;
     bool offHook = false;
+    std::string file;   // PlayFile, RecordFile: checked by the media commands
+    std::string bytes;  // RecordFile
 };
 
 struct RequestError {

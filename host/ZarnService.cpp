@@ -91,6 +91,7 @@ void ZarnService::OnClientDisconnected(SOCKET s) {
     if (m_sessions.erase(s) == 0) return;
     CloseMonitorsOf(s);
     m_pending.DropClient(s);
+    if (m_pMedia) m_pMedia->DropClient(s);
     m_log.Write(1, "client %u disconnected", static_cast<unsigned>(s));
 }
 
@@ -142,6 +143,7 @@ void ZarnService::OnSecondTick() {
         m_pLink->Close(s);
         m_sessions.erase(s);
         m_pending.DropClient(s);
+        if (m_pMedia) m_pMedia->DropClient(s);
     }
 }
 
@@ -207,6 +209,9 @@ void ZarnService::Execute(SOCKET s, Session& session, const Request& request) {
         case CommandKind::GetDevices: return DoGetDevices(s, request);
         case CommandKind::MonitorStart: return DoMonitorStart(s, request);
         case CommandKind::MonitorStop: return DoMonitorStop(s, request);
+        case CommandKind::Diagnostics: return DoDiagnostics(s, request);
+        case CommandKind::PlayFile:
+        case CommandKind::RecordFile: return DoMediaCommand(s, request);
         default: return DoCallControl(s, request);
     }
 }

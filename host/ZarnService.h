@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 
@@ -16,6 +17,7 @@
 #include "CallFilter.h"
 #include "ClientLink.h"
 #include "HostSettings.h"
+#include "MediaJobs.h"
 #include "MonitorRegistry.h"
 #include "PendingCommands.h"
 #include "ProtocolLog.h"
@@ -75,6 +77,9 @@ public:
     // Before the server stops.
     void AnnounceShutdown();
     std::size_t SessionCount() const { return m_sessions.size(); }
+    // Before the telephony object goes: waits for sounds still playing or recording. False when
+    // some still run after dwMs (their line devices must then stay).
+    bool FinishMediaJobs(DWORD dwMs);
 
 private:
     struct Session {
@@ -103,6 +108,9 @@ private:
     // A client that joins a line already open learns its forwarding and phone state, which the
     // line's other monitors heard when it opened.
     void SendLineState(SOCKET s, const std::string& ext);
+    void DoDiagnostics(SOCKET s, const zarn::Request& request);   // DiagnosticsCommands.cpp
+    void DoMediaCommand(SOCKET s, const zarn::Request& request);  // MediaCommands.cpp
+    void OnMediaDone(const MediaJobResult& result);
 
     HostSettings m_settings;
     ProtocolLog& m_log;
@@ -117,4 +125,5 @@ private:
     bool m_bShowEvents = false;
     // While set, line events go to this connection alone (the state of a line it joins).
     SOCKET m_stateTarget = INVALID_SOCKET;
+    std::unique_ptr<MediaJobs> m_pMedia;  // made on first use, on this thread
 };
