@@ -68,6 +68,11 @@ create_prefix() {
     # A crashing program must fail, not wait for a person at the crash dialog.
     wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >>"$state/wineboot.log" 2>&1 9>&-
     wineserver -w 9>&-
+    # A prefix whose creation failed must not count as ready for every later run.
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        echo "wine-run.sh: creating the Wine prefix failed, see $state/wineboot.log" >&2
+        return 1
+    fi
     touch "$state/prefix.ready"
 }
 
