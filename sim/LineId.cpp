@@ -39,6 +39,8 @@ LONG GetId(HLINE hLine, DWORD addressId, HCALL hCall, DWORD select, LPVARSTRING 
         if (!id || !deviceClass) return LINEERR_INVALPOINTER;
         if (id->dwTotalSize < sizeof(VARSTRING)) return LINEERR_STRUCTURETOOSMALL;
         if (lstrcmpiA(deviceClass, "tapi/line") != 0) {
+            // Wave devices belong to calls here; the line and its addresses have none.
+            if (select != LINECALLSELECT_CALL) return LINEERR_INVALDEVICECLASS;
             r = WaveDeviceOfLine(sim.lines[device], deviceClass, &device);
             if (r) return r;
         }
