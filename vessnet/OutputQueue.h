@@ -8,9 +8,9 @@ namespace vessnet {
 
 class OutputQueue {
 public:
-    // Sized for the events a busy supervisor client is sent while its receive window is
-    // full (see README); at least 30 lines of the longest kind.
-    static constexpr std::size_t kCapacity = 64 * 1024;
+    // Sized for the events a supervisor client is sent in a burst while its receive window
+    // is full: a ring on 247 monitored lines at once is about 68 KB (see README).
+    static constexpr std::size_t kCapacity = 128 * 1024;
 
     void Clear() { m_head = m_size = 0; }
     bool Empty() const { return m_size == 0; }
