@@ -62,18 +62,23 @@ python3 - "$log" <<'PY'
 import re, statistics, sys
 figures = {}
 pattern = re.compile(r"(before|after) round \d+: VESSNET ([\d.]+) lines/s, broadcast ([\d.]+) ms; "
-                     r"with a stalled client ([\d.]+) lines/s, broadcast ([\d.]+) ms.*; baseline ([\d.]+) lines/s, broadcast ([\d.]+) ms")
+                     r"with a stalled client (?:([\d.]+) lines/s, broadcast ([\d.]+) ms|failed)[^;]*; "
+                     r"baseline ([\d.]+) lines/s, broadcast ([\d.]+) ms")
 names = ["lines/s", "broadcast ms", "stalled: lines/s", "stalled: broadcast ms", "blocking: lines/s", "blocking: broadcast ms"]
 for line in open(sys.argv[1]):
     m = pattern.match(line)
     if m:
         for name, value in zip(names, m.groups()[1:]):
-            figures.setdefault((m.group(1), name), []).append(float(value))
+            if value is not None:
+                figures.setdefault((m.group(1), name), []).append(float(value))
 print("%-24s %28s %28s %7s" % ("figure", "before min/median/max", "after min/median/max", "ratio"))
 for name in names:
     b, a = figures.get(("before", name), []), figures.get(("after", name), [])
-    if not a or not b:
-        continue
-    fmt = lambda v: "%.0f/%.0f/%.0f" % (min(v), statistics.median(v), max(v)) if "lines" in name else "%.2f/%.2f/%.2f" % (min(v), statistics.median(v), max(v))
-    print("%-24s %28s %28s %7.2f" % (name, fmt(b), fmt(a), statistics.median(a) / statistics.median(b)))
+    def fmt(v):
+        if not v:
+            return "failed"
+        f = "%.0f" if "lines" in name else "%.2f"
+        return "/".join(f % x for x in (min(v), statistics.median(v), max(v)))
+    ratio = "%7.2f" % (statistics.median(a) / statistics.median(b)) if a and b else "      -"
+    print("%-24s %28s %28s %s" % (name, fmt(b), fmt(a), ratio))
 PY

@@ -20,7 +20,7 @@
 
 namespace {
 
-constexpr DWORD kPhaseTimeoutMs = 120000;
+constexpr DWORD kPhaseTimeoutMs = 60000;
 
 class EchoHost : public CTelnetServer {
 public:
@@ -174,20 +174,28 @@ int main(int argc, char** argv)
         Figures b = RunBaseline(n, m);
         Figures v = RunVessnet(n, m, 0);
         Figures st = RunVessnet(n, m, 1);
-        if (!b.ok || !v.ok || !st.ok) {
-            std::printf("round %d failed (VESSNET %s, stalled %s, baseline %s)\n", r + 1, v.ok ? "ok" : "failed",
-                        st.ok ? "ok" : "failed", b.ok ? "ok" : "failed");
+        if (!b.ok || !v.ok) {
+            std::printf("round %d failed (VESSNET %s, baseline %s)\n", r + 1, v.ok ? "ok" : "failed", b.ok ? "ok" : "failed");
             WSACleanup();
             return 1;
         }
-        std::printf("round %d: VESSNET %.0f lines/s, broadcast %.2f ms; with a stalled client %.0f lines/s, "
-                    "broadcast %.2f ms, stalled client cleared %s; baseline %.0f lines/s, broadcast %.2f ms\n",
-                    r + 1, v.linesPerSecond, v.broadcastMs, st.linesPerSecond, st.broadcastMs,
-                    st.stalledCleared ? "yes" : "no", b.linesPerSecond, b.broadcastMs);
+        // A stalled client that holds the others up past the time limit is a result, not an error.
+        char stalledText[128];
+        if (st.ok)
+            std::snprintf(stalledText, sizeof stalledText, "%.0f lines/s, broadcast %.2f ms, stalled client cleared %s",
+                          st.linesPerSecond, st.broadcastMs, st.stalledCleared ? "yes" : "no");
+        else
+            std::snprintf(stalledText, sizeof stalledText, "failed: the others did not finish within %lu s",
+                          static_cast<unsigned long>(kPhaseTimeoutMs / 1000));
+        std::printf("round %d: VESSNET %.0f lines/s, broadcast %.2f ms; with a stalled client %s; baseline %.0f lines/s, "
+                    "broadcast %.2f ms\n",
+                    r + 1, v.linesPerSecond, v.broadcastMs, stalledText, b.linesPerSecond, b.broadcastMs);
         vLines.push_back(v.linesPerSecond);
         vCast.push_back(v.broadcastMs);
-        sLines.push_back(st.linesPerSecond);
-        sCast.push_back(st.broadcastMs);
+        if (st.ok) {
+            sLines.push_back(st.linesPerSecond);
+            sCast.push_back(st.broadcastMs);
+        }
         bLines.push_back(b.linesPerSecond);
         bCast.push_back(b.broadcastMs);
     }
