@@ -41,6 +41,9 @@ void CTelnetServer::OnNewConnection()
     // due for it, or a stale slot holding it, must not touch this connection.
     vessnet::ForgetDueClose(s);
     ClearConnection(s, FALSE);
+    // Lines go out as they are sent: no wait for the client's delayed acknowledgement.
+    BOOL bNoDelay = TRUE;
+    setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&bNoDelay), sizeof bNoDelay);
     WSAAsyncSelect(s, m_hWndHidden, WM_SOCKET_NOTIFY, FD_READ | FD_WRITE | FD_CLOSE);
 
     const long now = vessnet::Now();

@@ -12,6 +12,17 @@ namespace vessnet {
 // the window procedure then clears it.
 void SendToSlot(long pos, const char* data, std::size_t n, HWND hWnd);
 
+// While the window's thread handles one message, its sends are gathered in the queues and
+// go out together when the message is done: fewer send calls, the same bytes in the same
+// order. Sends from other threads, or from outside the window procedure, go out at once.
+class SendBatch {
+public:
+    SendBatch();
+    ~SendBatch();  // sends what this message gathered
+    SendBatch(const SendBatch&) = delete;
+    SendBatch& operator=(const SendBatch&) = delete;
+};
+
 // Set when a slot overflowed and is not cleared yet; the window procedure looks at it on
 // every message, so a lost WM_OUTPUT_OVERFLOW only delays the clearing.
 extern volatile LONG g_lOverflowDue;

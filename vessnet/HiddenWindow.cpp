@@ -53,6 +53,8 @@ LRESULT CALLBACK CTelnetServer::HiddenWindowProc(HWND hWnd, UINT uMsg, WPARAM wP
     if (self == nullptr)
         return DefWindowProcA(hWnd, uMsg, wParam, lParam);
 
+    vessnet::SendBatch batch;  // what the host sends while this message is handled goes out together
+
     // Connections whose output queue ran over are cleared here, outside any sending operation.
     if (InterlockedExchange(&vessnet::g_lOverflowDue, 0) != 0) {
         vessnet::ConnectionLock lock;

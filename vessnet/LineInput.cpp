@@ -63,15 +63,12 @@ void CTelnetServer::ReadConnection(SOCKET s)
         g_Slots[pos].readAgain = true;
         return;
     }
+    // One receive per notification: what is waiting, up to 2048 bytes; more raises the
+    // next FD_READ. The count is traced twice, as when it was first peeked.
     auto readOnce = [this, s]() {
         char buffer[kReceiveSize + 1];
-        int nCount = recv(s, buffer, static_cast<int>(kReceiveSize), MSG_PEEK);
-        if (nCount > static_cast<int>(kReceiveSize))
-            nCount = static_cast<int>(kReceiveSize);
-        OnTsDebugInfo(2, " nCount %d", nCount);
-        if (nCount <= 0)
-            return;
-        int nRead = recv(s, buffer, nCount, 0);
+        int nRead = recv(s, buffer, static_cast<int>(kReceiveSize), 0);
+        OnTsDebugInfo(2, " nCount %d", nRead);
         OnTsDebugInfo(2, " nReaded %d", nRead);
         if (nRead <= 0)
             return;

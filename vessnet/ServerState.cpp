@@ -33,6 +33,7 @@ void ResetSlotState(long pos)
     state.readAgain = false;
     state.closeAfterRead = false;
     state.overflowed = false;
+    state.batched = false;
     state.dropped = 0;
     state.output.Clear();
 }

@@ -25,6 +25,7 @@ struct SlotState {
     bool readAgain = false;  // an FD_READ came meanwhile: read again once the first is done
     bool closeAfterRead = false;  // an FD_CLOSE came meanwhile: handled once the read is done
     bool overflowed = false; // the output queue ran over; the slot is cleared soon
+    bool batched = false;    // holds lines gathered during the current message, not yet sent
     unsigned long dropped = 0;  // bytes not sent since it ran over
     OutputQueue output;
 };
