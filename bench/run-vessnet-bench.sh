@@ -81,4 +81,13 @@ for name in names:
         return "/".join(f % x for x in (min(v), statistics.median(v), max(v)))
     ratio = "%7.2f" % (statistics.median(a) / statistics.median(b)) if a and b else "      -"
     print("%-24s %28s %28s %s" % (name, fmt(b), fmt(a), ratio))
+# The blocking server is the same code in both programs: dividing by it in the same round
+# takes out much of what other load on the machine does to a round.
+rel = {}
+for which in ("before", "after"):
+    v, k = figures.get((which, "lines/s"), []), figures.get((which, "blocking: lines/s"), [])
+    rel[which] = [x / y for x, y in zip(v, k) if y > 0]
+if rel["before"] and rel["after"]:
+    mb, ma = statistics.median(rel["before"]), statistics.median(rel["after"])
+    print("%-24s %28s %28s %7.2f" % ("lines/s over blocking", "%.2f (median)" % mb, "%.2f (median)" % ma, ma / mb))
 PY
