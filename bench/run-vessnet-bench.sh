@@ -63,8 +63,10 @@ import re, statistics, sys
 figures = {}
 pattern = re.compile(r"(before|after) round \d+: VESSNET ([\d.]+) lines/s, broadcast ([\d.]+) ms; "
                      r"with a stalled client (?:([\d.]+) lines/s, broadcast ([\d.]+) ms|failed)[^;]*; "
-                     r"baseline ([\d.]+) lines/s, broadcast ([\d.]+) ms")
-names = ["lines/s", "broadcast ms", "stalled: lines/s", "stalled: broadcast ms", "blocking: lines/s", "blocking: broadcast ms"]
+                     r"baseline ([\d.]+) lines/s, broadcast ([\d.]+) ms"
+                     r"(?:; with a reading supervisor ([\d.]+) lines/s, broadcast ([\d.]+) ms)?")
+names = ["lines/s", "broadcast ms", "stalled: lines/s", "stalled: broadcast ms", "blocking: lines/s",
+         "blocking: broadcast ms", "reading sup.: lines/s", "reading sup.: broadcast ms"]
 for line in open(sys.argv[1]):
     m = pattern.match(line)
     if m:

@@ -7,8 +7,8 @@ namespace {
 constexpr DWORD kWaitMs = 30000;  // no client waits longer than this for anything
 }
 
-EchoClients::EchoClients(std::uint16_t port, int clients, int linesEach, int stalled)
-    : m_port(port), m_clients(clients), m_linesEach(linesEach), m_stalled(stalled)
+EchoClients::EchoClients(std::uint16_t port, int clients, int linesEach, int monitors, bool monitorsRead)
+    : m_port(port), m_clients(clients), m_linesEach(linesEach), m_monitors(monitors), m_monitorsRead(monitorsRead)
 {
     m_go = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     m_finish = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -25,8 +25,8 @@ EchoClients::~EchoClients()
 
 void EchoClients::Start()
 {
-    for (int i = 0; i < m_stalled; ++i)
-        m_threads.emplace_back(&EchoClients::RunStalled, this);
+    for (int i = 0; i < m_monitors; ++i)
+        m_threads.emplace_back(&EchoClients::RunMonitor, this);
     for (int id = 0; id < m_clients; ++id)
         m_threads.emplace_back(&EchoClients::Run, this, id);
 }
@@ -87,13 +87,20 @@ SOCKET EchoClients::ConnectOne(int receiveBuffer)
     return s;
 }
 
-void EchoClients::RunStalled()
+void EchoClients::RunMonitor()
 {
-    SOCKET s = ConnectOne(4096);  // a small window: it fills soon
+    SOCKET s = ConnectOne(4096);  // a small window: a stalled one fills soon
     if (s == INVALID_SOCKET)
         return;
     send(s, "MONITOR\r\n", 9, 0);
-    WaitForSingleObject(m_finish, INFINITE);  // reads nothing until the end
+    if (m_monitorsRead) {
+        DWORD timeout = 100;
+        setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
+        char buffer[65536];
+        while (WaitForSingleObject(m_finish, 0) == WAIT_TIMEOUT)
+            recv(s, buffer, sizeof buffer, 0);
+    }
+    WaitForSingleObject(m_finish, INFINITE);
     closesocket(s);
 }
 

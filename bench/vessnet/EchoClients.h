@@ -1,7 +1,7 @@
 // The benchmark's client side: N loopback clients, each on its own thread, each sending M
 // command lines one at a time and waiting for every echo, then waiting for one broadcast.
-// Optionally some stalled clients besides: they ask for a copy of every line ("MONITOR"),
-// as a supervisor does, and then never read.
+// Optionally supervisors besides: they ask for a copy of every line ("MONITOR") and then read
+// it, or stall and never read.
 #pragma once
 
 #include <winsock2.h>
@@ -14,7 +14,9 @@
 
 class EchoClients {
 public:
-    EchoClients(std::uint16_t port, int clients, int linesEach, int stalled = 0);
+    // monitors: supervisors that get a copy of every line; they read it when monitorsRead,
+    // else they stall (never read).
+    EchoClients(std::uint16_t port, int clients, int linesEach, int monitors = 0, bool monitorsRead = false);
     ~EchoClients();
 
     void Start();  // connects, one client after the other
@@ -28,14 +30,15 @@ public:
 
 private:
     void Run(int id);
-    void RunStalled();
+    void RunMonitor();
     SOCKET ConnectOne(int receiveBuffer);
     bool ReadLine(SOCKET s, std::vector<char>& pending, std::vector<char>& line);
 
     std::uint16_t m_port;
     int m_clients;
     int m_linesEach;
-    int m_stalled;
+    int m_monitors;
+    bool m_monitorsRead;
     HANDLE m_go;
     HANDLE m_finish;
     HANDLE m_connectTurn;  // one connect at a time: the listen backlog is short
