@@ -2,8 +2,11 @@
 
 #include <windows.h>
 
+#include <cctype>
+#include <cstdint>
 #include <cstdlib>
 
+#include "AccessRules.h"
 #include "HostPaths.h"
 
 namespace {
@@ -33,11 +36,47 @@ HostSettings SettingsFromLookup(const std::function<std::string(const char* key)
     s.startDelay = HasDigits(delay) && ToNumber(delay) > 0 ? static_cast<unsigned>(ToNumber(delay) > 999 ? 999 : ToNumber(delay)) : 0;
     s.password = lookup("Password");
     s.allowedClients = lookup("AllowedClients");
+    s.listenAddress = lookup("ListenAddress");
     s.loginTimeout = InRange(lookup("LoginTimeout"), 1, 300, 10);
+    s.loginLockout = InRange(lookup("LoginLockout"), 10, 86400, 300);
+    s.idleTimeout = InRange(lookup("IdleTimeout"), 0, 86400, 600);
+    s.maxClientsPerAddress = InRange(lookup("MaxClientsPerAddress"), 1, 248, 32);
     s.keepAlive = InRange(lookup("KeepAlive"), 0, 3600, 30);
     s.alternateAddress = InRange(lookup("AlternateAddress"), 0, 1, 1) == 1;
     s.onlyDigits = InRange(lookup("OnlyDigits"), 0, 1, 0) == 1;
     return s;
+}
+
+std::string SettingsProblem(const HostSettings& settings) {
+    const std::string& pw = settings.password;
+    if (pw.size() > 64) return "Password is longer than 64 characters, so no client could log in";
+    for (char c : pw) {
+        unsigned char u = static_cast<unsigned char>(c);
+        if (c == '{' || c == '}' || u < 0x20 || u == 0x7F)
+            return "Password holds a brace or a control character, which a client cannot send";
+    }
+    std::uint32_t address = 0;
+    if (!settings.listenAddress.empty() && !ParseIPv4(settings.listenAddress, address))
+        return "ListenAddress \"" + settings.listenAddress + "\" is not an IPv4 address";
+    return std::string();
+}
+
+std::string SettingsTextProblem(const std::string& text) {
+    if (text.find('\0') != std::string::npos) return "the file is not text";
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        line.erase(0, line.find_first_not_of(" \t"));
+        line.erase(line.find_last_not_of(" \t") + 1);
+        // Section names match without regard to case, as the profile functions read them.
+        std::string lower;
+        for (char c : line) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (lower == "[general]") return std::string();
+        start = end + 1;
+    }
+    return "the file has no [General] section";
 }
 
 std::string DefaultSettingsPath() {
@@ -46,12 +85,64 @@ std::string DefaultSettingsPath() {
     return "TELVARIX.INI";
 }
 
-HostSettings ReadSettingsFile(const std::string& path) {
-    return SettingsFromLookup([&path](const char* key) {
+namespace {
+
+struct FileHandle {
+    explicit FileHandle(HANDLE handle) : h(handle) {}
+    ~FileHandle() {
+        if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    HANDLE h;
+};
+
+// The file's bytes; false when it exists but cannot be read.
+bool ReadWholeFile(const std::string& path, std::string& text, bool& bFound) {
+    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.h == INVALID_HANDLE_VALUE) {
+        DWORD dwError = GetLastError();
+        bFound = dwError != ERROR_FILE_NOT_FOUND && dwError != ERROR_PATH_NOT_FOUND;
+        return !bFound;
+    }
+    bFound = true;
+    char buffer[4096];
+    DWORD dwRead = 0;
+    bool bOk = true;
+    while ((bOk = ReadFile(file.h, buffer, sizeof buffer, &dwRead, nullptr) != FALSE) && dwRead > 0 &&
+           text.size() < (1u << 20))
+        text.append(buffer, dwRead);
+    return bOk;
+}
+
+// A bare name means the Windows directory, as for the profile functions.
+std::string FullSettingsPath(const std::string& path) {
+    if (path.find_first_of("\\/:") != std::string::npos) return path;
+    char dir[MAX_PATH] = {};
+    GetWindowsDirectoryA(dir, MAX_PATH);
+    return std::string(dir) + "\\" + path;
+}
+
+}  // namespace
+
+SettingsRead ReadSettingsFile(const std::string& path) {
+    SettingsRead result;
+    std::string text;
+    if (!ReadWholeFile(FullSettingsPath(path), text, result.bFound)) {
+        result.problem = "the file cannot be read (error " + std::to_string(GetLastError()) + ")";
+        return result;
+    }
+    if (!result.bFound) return result;
+    result.problem = SettingsTextProblem(text);
+    if (!result.problem.empty()) return result;
+    result.settings = SettingsFromLookup([&path](const char* key) {
         // The applet's values are at most 30 characters; the service's own keys may be longer.
         char buffer[512] = {};
         DWORD size = (std::string(key) == "Password" || std::string(key) == "AllowedClients") ? sizeof buffer : 31;
         GetPrivateProfileStringA("General", key, "", buffer, size, path.c_str());
         return std::string(buffer);
     });
+    result.problem = SettingsProblem(result.settings);
+    return result;
 }
