@@ -299,3 +299,45 @@ TEST_F(ServiceFixture, EveryHelpExampleWorksWhenPastedBack) {
         EXPECT_EQ(answer.find("{Error:Missing"), std::string::npos) << *example << " -> " << answer;
     }
 }
+
+TEST_F(ServiceFixture, EveryCommandLineOfTheProtocolDocIsUnderstood) {
+    std::ifstream in(TVX_DOCS_DIR "/zarn-protocol.md", std::ios::binary);
+    ASSERT_TRUE(in.good()) << "docs/zarn-protocol.md not found";
+    std::vector<std::string> commands;
+    std::string welcome;
+    std::string text;
+    while (std::getline(in, text)) {
+        if (!text.empty() && text.back() == '\r') text.pop_back();
+        // Code lines are indented by four blanks; inline examples stand in backticks.
+        for (std::size_t at = text.find("{Cmd:"); at != std::string::npos; at = text.find("{Cmd:", at + 1)) {
+            bool bCode = at == 4 && text.compare(0, 4, "    ") == 0;
+            bool bInline = at > 0 && text[at - 1] == '`';
+            if (!bCode && !bInline) continue;
+            std::size_t end = bCode ? text.size() : text.find('`', at);
+            if (end != std::string::npos) commands.push_back(text.substr(at, end - at));
+        }
+        if (text.compare(0, 19, "    {Event:Welcome}") == 0) welcome = text.substr(4);
+    }
+    for (const zarn::CommandInfo& info : zarn::CommandTable()) {
+        bool bShown = false;
+        for (const std::string& command : commands)
+            bShown = bShown || command.find(std::string("{Cmd:") + info.name + "}") == 0;
+        EXPECT_TRUE(bShown) << "the doc has no example of " << info.name;
+    }
+    for (const char* ext : {"201", "202", "203"}) telephony.AddLine(ext, 0);
+    Start();
+    Connect(1);
+    EXPECT_EQ(link.sent[1].front(), welcome) << "the doc's welcome is the service's";
+    Line(1, "{Cmd:MonitorStart}{Ext:201}");
+    Line(1, "{Cmd:MonitorStart}{Ext:202}");
+    for (const std::string& command : commands) {
+        if (command.find("{Cmd:Quit}") == 0) continue;
+        link.sent[1].clear();
+        Line(1, command);
+        ASSERT_FALSE(link.sent[1].empty()) << command;
+        const std::string& answer = link.sent[1].back();
+        for (const char* syntax : {"Malformed", "UnknownCommand", "UnknownField", "MissingField", "BadValue",
+                                   "ValueTooLong", "DuplicateField", "KeyTooLong"})
+            EXPECT_EQ(answer.find(std::string("{Error:") + syntax + "}"), std::string::npos) << command << " -> " << answer;
+    }
+}

@@ -429,6 +429,47 @@ def connection_limits(run):
 
 
 @case
+def event_log(run):
+    """Start, stop and refused settings reach the Windows event log through the source "Telvarix"."""
+    trace = {"WINEDEBUG": "-all,+eventlog,err+eventlog"}
+    host = run("eventlog", env=trace)
+    check(host.stop() == 0, "clean stop")
+    text = host.text()
+    started = "Port %d, " % host.port
+    check(started in text and "line devices." in text, "the start is reported:\n" + text)
+    check("Port %d." % host.port in text, "the stop is reported:\n" + text)
+    print("\n".join(l for l in text.splitlines() if "eventlog" in l))
+    key = "HKLM\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Telvarix"
+    reg = subprocess.run([run.wine_run, "run", run.build, "reg", "query", key], stdin=subprocess.DEVNULL,
+                         stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=60).stdout.decode("latin-1")
+    check("EventMessageFile" in reg and "TELVARIX.EXE" in reg.upper() and "TypesSupported" in reg,
+          "the source names the program's message table:\n" + reg)
+    refused = run("eventlog_refused", {"Password": "a{b"}, env=trace, expect_start=False)
+    check(refused.proc.wait(timeout=60) == 3, "refused start")
+    check("Password holds a brace" in "\n".join(l for l in refused.text().splitlines() if "eventlog" in l),
+          "the refusal is an event-log entry:\n" + refused.text())
+
+
+@case
+def doc_examples(run):
+    """Every command line the protocol doc shows is understood by the service, in the doc's order."""
+    doc = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "docs", "zarn-protocol.md")
+    lines = [l[4:] for l in open(doc, encoding="utf-8").read().splitlines() if l.startswith("    {Cmd:")]
+    host = run("docexamples")
+    c = Client(host)
+    syntax = {"Malformed", "UnknownCommand", "UnknownField", "MissingField", "BadValue", "ValueTooLong",
+              "DuplicateField", "KeyTooLong"}
+    for line in lines:
+        f = fields(line)
+        c.send(line)
+        answer = c.expect(lambda g: g.get("Cmd") == f["Cmd"] and g.get("InvokeId") == f.get("InvokeId") and
+                          g.get("Response") in ("Ok", "Accepted", "Error"), 10)
+        check(answer.get("Error") not in syntax, "%s -> %r" % (line, answer))
+    check(c.wait_closed(5), "the doc's last line, Quit, closes the connection")
+    check(host.stop() == 0, "clean stop")
+
+
+@case
 def call_flow(run):
     """A call from 201 to 202, answered, then transferred by 202 to 203; every response and event."""
     host = run("callflow")
@@ -659,6 +700,12 @@ def service(run):
     try:
         installed = wine(run.exe, "--install")
         check(installed.returncode == 0, "install: " + installed.stdout.decode("latin-1"))
+        config = wine("sc", "qc", "Telvarix").stdout.decode("latin-1")
+        check("AUTO_START" in config and "tapisrv" in config, "registered as the setup does:\n" + config)
+        check('"Z:' in config and 'TELVARIX.EXE"' in config, "the program path is quoted:\n" + config)
+        # A prefix without the telephony service cannot start what depends on it.
+        if wine("sc", "query", "tapisrv").returncode != 0:
+            wine("sc", "config", "Telvarix", "depend=", "/")
         wine("sc", "start", "Telvarix")
         client = None
         deadline = time.time() + 30

@@ -12,7 +12,7 @@ sources=(ZarnFields ZarnCommands TapiErrors EventLines MonitorRegistry PendingCo
 files=()
 for s in "${sources[@]}"; do files+=("$host/$s.cpp"); done
 ${CXX:-g++} -std=c++17 -g -O1 -Wall -Wextra -fsanitize=address,undefined -fno-sanitize-recover=all \
-    -I"$here" -I"$host" "${files[@]}" \
+    -I"$here" -I"$host" -DTVX_DOCS_DIR="\"$host/../docs\"" "${files[@]}" \
     "$host/tests/ZarnTextTest.cpp" "$host/tests/SessionRulesTest.cpp" "$host/tests/ServiceTest.cpp" \
     -lgtest -lgtest_main -pthread -o "$out/host_native_test"
 "$out/host_native_test" "$@"
