@@ -91,6 +91,17 @@ void CTelvarixTapi::OnCallCleared(DWORD hCall, DWORD dwCallID, DWORD dwDeviceID,
     m_talkEnds.erase({dwDeviceID, hCall});
 }
 
+std::string CTelvarixTapi::RawCallData(CLineDevice* pDevice, const std::string& decoded) {
+    // Call data are bytes, not text: the library reads them as UTF-16 on a line whose texts are
+    // wide, which turns "order 4711" into "??o". Find the call they came from and read its bytes.
+    for (DWORD pos = 0; pos < pDevice->GetCallCount(); ++pos) {
+        DWORD hCall = pDevice->Calls[pos].hCall;
+        if (CCallInfo(hCall, 2).GetCallData() != decoded) continue;
+        return CCallInfo(hCall, 1).GetCallData();
+    }
+    return decoded;
+}
+
 CLineDevice* CTelvarixTapi::DeviceOfCall(DWORD hCall, DWORD* pdwPos) {
     for (CLineDevice* p = m_pLineFirst ? m_pLineFirst->GetNext() : nullptr; p; p = p->GetNext()) {
         long pos = p->GetPosFromCall(hCall);
@@ -171,7 +182,9 @@ void CTelvarixTapi::OnPhoneStateChange(DWORD dwDeviceID, DWORD, char* pszCallDat
     line.address = pDevice->GetAddress();
     line.deviceId = dwDeviceID;
     line.phoneFlags = pDevice->LineStateSummary & 7;
-    m_service.PublishLineEvent(line.address, zarn::PhoneStateLine(line, pszCallData ? pszCallData : ""));
+    std::string callData = pszCallData ? pszCallData : "";
+    if (pDevice->GetCharSize() == 2) callData = RawCallData(pDevice, callData);
+    m_service.PublishLineEvent(line.address, zarn::PhoneStateLine(line, callData));
 }
 
 void CTelvarixTapi::OnCallRecord(DWORD dwDeviceID, int bInbound, int nConnected, char* pszAddress, char* pszNumber,

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <map>
+#include <string>
 #include <utility>
 
 #include "TapiApp.h"
@@ -54,6 +55,7 @@ public:
 private:
     LineView ViewOf(CLineDevice* pDevice);
     CLineDevice* DeviceOfCall(DWORD hCall, DWORD* pdwPos);
+    std::string RawCallData(CLineDevice* pDevice, const std::string& decoded);
     void OnCallDisconnected(DWORD hCall, DWORD dwMode);
     void CallEvent(const char* pszEvent, DWORD hCall, DWORD dwCallID, DWORD dwDeviceID, char* pszAddress,
                    const char* pszKey1 = nullptr, const char* pszValue1 = nullptr, const char* pszKey2 = nullptr,

@@ -169,6 +169,13 @@ void ZarnService::DoCallControl(SOCKET s, const Request& request) {
     if (!m_monitors.IsMonitoring(s, address))
         return AnswerError(s, request, "NotMonitored", "send {Cmd:MonitorStart}{Ext:" + address + "} first");
     if (!line.open) return AnswerError(s, request, "LineNotOpen", "the line is not open");
+    // Picking up one's own ringing call would send it round to the same line, and the caller
+    // would be lost on the way; the person means to answer it.
+    LineView target;
+    if (request.info->kind == CommandKind::PickupCall && m_pTelephony->FindLine(request.dest, target) &&
+        target.address == address)
+        return AnswerError(s, request, "BadValue", "the call rings at this line itself: answer it with AnswerCall", 0,
+                           "Dest");
     TelephonyCommand command = TelephonyCommand::MakeCall;
     ToTelephonyCommand(request.info->kind, command);
     CommandArgs args;

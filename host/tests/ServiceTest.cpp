@@ -341,3 +341,19 @@ TEST_F(ServiceFixture, EveryCommandLineOfTheProtocolDocIsUnderstood) {
             EXPECT_EQ(answer.find(std::string("{Error:") + syntax + "}"), std::string::npos) << command << " -> " << answer;
     }
 }
+
+TEST_F(ServiceFixture, APickupOfTheLinesOwnCallIsRefusedAndNothingIsSent) {
+    telephony.AddLine("030-1234", 0);
+    telephony.AddLine("202", 1);
+    Start();
+    Connect(1);
+    Line(1, "{Cmd:MonitorStart}{Ext:1234}");
+    Line(1, "{Cmd:PickupCall}{InvokeId:p}{Ext:1234}{Dest:030-1234}");
+    EXPECT_NE(link.Last(1).find("{Error:BadValue}{Field:Dest}"), std::string::npos) << link.Last(1);
+    EXPECT_TRUE(telephony.commands.empty());
+    Line(1, "{Cmd:PickupCall}{InvokeId:q}{Ext:1234}{Dest:202}");
+    EXPECT_NE(link.Last(1).find("{Response:Accepted}{Cmd:PickupCall}{InvokeId:q}{Ext:030-1234}"), std::string::npos)
+        << link.Last(1);
+    ASSERT_EQ(telephony.commands.size(), 1u);
+    EXPECT_EQ(telephony.commands[0].first, TelephonyCommand::PickupCall);
+}

@@ -603,6 +603,45 @@ def forwarding_wide_text_line(run):
 
 
 @case
+def pickup_own_line(run):
+    """A pickup of the call ringing at the picker's own line is refused and the caller stays; others pick up."""
+    host = run("pickupown")
+    c = Client(host)
+    for ext in ("201", "202", "203"):
+        c.request("{Cmd:MonitorStart}{Ext:%s}" % ext, "MonitorStart", "Ok")
+    c.request("{Cmd:MakeCall}{Ext:201}{Dest:202}", "MakeCall", "Accepted")
+    ring = expect_event(c, "CallReceived", "202", Caller="201")
+    f = c.request("{Cmd:PickupCall}{InvokeId:p}{Ext:202}{Dest:202}", "PickupCall", "Error", Error="BadValue",
+                  Field="Dest", InvokeId="p")
+    check("AnswerCall" in f["Text"], repr(f))
+    time.sleep(1)
+    devices = device_lines(c, "still")
+    check(devices["202"]["Calls"] == "(%s:offering)" % ring["Call"], "the call still rings at 202: %r" % devices["202"])
+    c.request("{Cmd:PickupCall}{InvokeId:q}{Ext:203}{Dest:202}", "PickupCall", "Accepted", InvokeId="q")
+    c.expect_answer("PickupCall", "Done", 10, InvokeId="q", Success="1")
+    expect_event(c, "CallEstablished", "203", Connected="201")
+    expect_event(c, "CallEstablished", "201", Connected="203")
+    check(host.stop() == 0, "clean stop")
+
+
+@case
+def call_data_wide_line(run):
+    """Call data sent on with a deflected call reach a line whose texts are UTF-16 as they were sent."""
+    host = run("calldatawide")
+    c = Client(host)
+    for ext in ("201", "202", "203"):
+        c.request("{Cmd:MonitorStart}{Ext:%s}" % ext, "MonitorStart", "Ok")
+    c.request("{Cmd:MakeCall}{Ext:201}{Dest:202}", "MakeCall", "Accepted")
+    expect_event(c, "CallReceived", "202", Caller="201")
+    c.request("{Cmd:DeflectCall}{InvokeId:d}{Ext:202}{Dest:203}{CallData:order 4711}", "DeflectCall", "Accepted")
+    c.expect_answer("DeflectCall", "Done", 10, InvokeId="d", Success="1")
+    expect_event(c, "CallReceived", "203", Caller="201", Redirecting="202")
+    state = expect_event(c, "PhoneState", "203", Alerting="1")
+    check(state["CallData"] == "order 4711", "call data at 203: %r" % state)
+    check(host.stop() == 0, "clean stop")
+
+
+@case
 def filters(run):
     """FilterInbound hides the inbound calls from numbers that start with it, and nothing else."""
     host = run("filters", {"FilterInbound": "20", "FilterOutbound": "203"})
