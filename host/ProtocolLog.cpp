@@ -89,7 +89,12 @@ void ProtocolLog::Write(int level, const char* pszFormat, ...) {
     GetLocalTime(&now);
     std::string line = FormatLogLine(now, text);
     EnterCriticalSection(&m_cs);
-    if (m_bEcho) std::printf("%s\n", line.c_str());
+    // The console shows the level-1 lines whatever the file holds; a line goes out in one write.
+    if (m_bEcho && level <= 1) {
+        std::string shown = line + "\n";
+        std::fwrite(shown.data(), 1, shown.size(), stdout);
+        std::fflush(stdout);
+    }
     if (level <= m_level && m_pFile) {
         if (m_written > m_maxBytes) Rotate();
         if (m_pFile) {

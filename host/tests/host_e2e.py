@@ -684,6 +684,8 @@ def protocol_levels(run):
     log = open(path, encoding="latin-1").read()
     check("LINVOQ" in log and ">>LINVOQ: DoMonitorStart 201" in log, "library traces at level 3")
     check("VESSNET" in log and "-> <201> {Event:Forwarding}" in log, "server traces and traffic at level 3")
+    check("line 201 opened" in host.text() and "-> <201>" not in host.text() and "LINVOQ" not in host.text(),
+          "the console shows the level-1 lines only:\n" + host.text())
     host = run("level0", {"UseProtocol": "0"})
     Client(host).request("{Cmd:MonitorStart}{Ext:202}", "MonitorStart", "Ok")
     check(host.stop() == 0, "clean stop")
