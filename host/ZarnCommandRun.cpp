@@ -102,6 +102,7 @@ void ZarnService::DoGetDevices(SOCKET s, const Request& request) {
         device.Add("CallCount", static_cast<long long>(line.calls.size())).Add("Calls", zarn::CallList(line.calls));
         Answer(s, device.Text());
         for (const CallView& call : line.calls) {
+            if (m_filter.IsHidden(line.deviceId, call.hCall)) continue;  // its numbers are not shown
             LineBuilder data;
             data.Add("Data", "Call");
             if (!request.invokeId.empty()) data.Add("InvokeId", request.invokeId);

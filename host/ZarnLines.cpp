@@ -76,6 +76,7 @@ void ZarnService::SendLineState(SOCKET s, const std::string& invokeId, const Lin
         Answer(s, zarn::PhoneStateLine(line, ""));
     }
     for (const CallView& call : line.calls) {
+        if (m_filter.IsHidden(line.deviceId, call.hCall)) continue;
         LineBuilder start;
         start.Add("Event", "CallState");
         if (!invokeId.empty()) start.Add("InvokeId", invokeId);

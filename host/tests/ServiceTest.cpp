@@ -357,3 +357,27 @@ TEST_F(ServiceFixture, APickupOfTheLinesOwnCallIsRefusedAndNothingIsSent) {
     ASSERT_EQ(telephony.commands.size(), 1u);
     EXPECT_EQ(telephony.commands[0].first, TelephonyCommand::PickupCall);
 }
+
+TEST_F(ServiceFixture, AJoiningClientDoesNotSeeTheNumbersOfHiddenCalls) {
+    telephony.AddLine("202", 1);
+    HostSettings settings;
+    settings.filterInbound = "20";
+    Start(settings);
+    Connect(1);
+    Connect(2);
+    Line(1, "{Cmd:MonitorStart}{Ext:202}");
+    CallView hidden;
+    hidden.hCall = 77;
+    hidden.state = LINECALLSTATE_OFFERING;
+    hidden.inbound = true;
+    hidden.caller = "201";
+    telephony.lines["202"].calls.push_back(hidden);
+    service->JudgeCall(1, 77, true, "201");
+    Line(2, "{Cmd:MonitorStart}{Ext:202}");
+    Line(2, "{Cmd:GetDevices}");
+    EXPECT_TRUE(link.Lines(2, "{Event:CallState}").empty());
+    EXPECT_TRUE(link.Lines(2, "{Data:Call}").empty());
+    service->ForgetCall(1, 77);
+    Line(2, "{Cmd:GetDevices}");
+    EXPECT_EQ(link.Lines(2, "{Data:Call}").size(), 1u);
+}
