@@ -10,7 +10,7 @@ import subprocess
 import sys
 import time
 
-from zarn_client import Client, Host, fields, free_port
+from zarn_client import Client, Host, fields, free_port, windows_path
 
 CASES = {}
 
@@ -714,7 +714,10 @@ def disconnect_mid_call(run):
     b.expect(lambda f: f.get("Event") == "CallEstablished" and f["Ext"] == "202" and f["Connected"] == "201", 10)
     b.request("{Cmd:ClearConnection}{Ext:202}", "ClearConnection", "Accepted")
     b.expect(lambda f: f.get("Event") == "CallCleared" and f["Ext"] == "202", 10)
-    time.sleep(0.5)
+    # 201's call is left disconnected by its far end: the service hangs it up, then closes the line.
+    deadline = time.time() + 5
+    while device_lines(b, "after%d" % int(time.time() * 1000))["201"]["Open"] != "0" and time.time() < deadline:
+        time.sleep(0.2)
     check(device_lines(b, "after")["201"]["Open"] == "0", "201 closes once its call is over")
     check(all(f is None or f.get("Ext") != "201" or "Event" not in f for f in map(fields, b.all_lines())),
           "B never saw 201's events")
@@ -743,12 +746,22 @@ def service(run):
     try:
         installed = wine(run.exe, "--install")
         check(installed.returncode == 0, "install: " + installed.stdout.decode("latin-1"))
-        config = wine("sc", "qc", "Telvarix").stdout.decode("latin-1")
-        check("AUTO_START" in config and "tapisrv" in config, "registered as the setup does:\n" + config)
-        check('"Z:' in config and 'TELVARIX.EXE"' in config, "the program path is quoted:\n" + config)
-        # A prefix without the telephony service cannot start what depends on it.
+        config = wine("reg", "query", "HKLM\\SYSTEM\\CurrentControlSet\\Services\\Telvarix").stdout.decode("latin-1")
+        values = {}
+        for line in config.splitlines():
+            parts = line.split(None, 2)
+            if len(parts) == 3 and parts[1].startswith("REG_"):
+                values[parts[0]] = parts[2].strip()
+        check(values.get("Start") == "0x2" and values.get("DependOnService", "").startswith("tapisrv") and
+              values.get("Type") == "0x110" and values.get("Description", "").startswith("Telvarix provides"),
+              "registered as the setup does:\n" + config)
+        check(values.get("ImagePath", "").startswith('"') and values["ImagePath"].upper().endswith('TELVARIX.EXE"'),
+              "the program path is quoted:\n" + config)
+        # A prefix without the telephony service cannot start what depends on it: the start and
+        # stop are then checked on a registration without the dependency.
         if wine("sc", "query", "tapisrv").returncode != 0:
-            wine("sc", "config", "Telvarix", "depend=", "/")
+            wine(run.exe, "--remove")
+            wine("sc", "create", "Telvarix", "binPath=", '"%s"' % windows_path(run.exe), "start=", "demand")
         wine("sc", "start", "Telvarix")
         client = None
         deadline = time.time() + 30
