@@ -227,7 +227,8 @@ def pbx_file(run, name, addresses):
 
 
 def events_of(client, start=0):
-    return [f for f in map(fields, client.all_lines()[start:]) if f and "Event" in f]
+    """The line events a client received (the Welcome and other service-wide events left out)."""
+    return [f for f in map(fields, client.all_lines()[start:]) if f and "Event" in f and "Ext" in f]
 
 
 @case
