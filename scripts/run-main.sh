@@ -34,6 +34,8 @@ TEXT
 # terminal can ring the phones through the simulator's control port.
 export TVX_SIM_DEMO=${TVX_SIM_DEMO:-1}
 export TVX_SIM_CONTROL_PORT=${TVX_SIM_CONTROL_PORT:-25099}
+# Like real phones, the simulated ones are put down a few seconds after the far end hung up.
+export TVX_SIM_ONHOOK_AFTER_MS=${TVX_SIM_ONHOOK_AFTER_MS:-4000}
 cat <<TEXT
 This console shows the events of every line (--show-events). A scripted call from 0301234 rings 201
 a few seconds after the start. The simulated phones take orders on port $TVX_SIM_CONTROL_PORT:
