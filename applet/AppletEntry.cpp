@@ -92,6 +92,11 @@ extern "C" __declspec(dllexport) LONG APIENTRY CPlApplet(HWND hWndCPl, UINT uMsg
     }
     case CPL_NEWINQUIRE:
         return FillNewInquire(reinterpret_cast<NEWCPLINFOA*>(lParam2));
+    case CPL_STARTWPARMSA:
+    case CPL_STARTWPARMSW:
+        // Not handled: the host then opens the applet with CPL_DBLCLK. Claiming it would
+        // leave the applet unopened, as hosts send it before CPL_DBLCLK.
+        return 0;
     case CPL_DBLCLK: {
         CCplPropSheet sheet(hWndCPl);
         return 1;

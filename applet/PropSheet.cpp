@@ -22,10 +22,12 @@ const DWORD kHelpContext = 14;
 const UINT kSheetFlags = PSH_PROPTITLE | PSH_USEHICON | PSH_PROPSHEETPAGE | PSH_HASHELP | PSH_NOCONTEXTHELP;
 const UINT kPageFlags = PSP_USETITLE | PSP_HASHELP | PSP_PREMATURE;
 // The record sizes of the versions with an activation context (page) and a header bitmap
-// (sheet); older comctl32 versions accept them as well.
-const DWORD kPageRecordSize = 52;
-const DWORD kHeaderRecordSize = 52;
-static_assert(offsetof(PROPSHEETPAGEA, hActCtx) + sizeof(HANDLE) == kPageRecordSize, "page record");
+// (sheet): 52 bytes each on 32-bit Windows.
+const DWORD kPageRecordSize = offsetof(PROPSHEETPAGEA, hActCtx) + sizeof(HANDLE);
+const DWORD kHeaderRecordSize = offsetof(PROPSHEETHEADERA, hplWatermark) + sizeof(HPALETTE) + sizeof(HBITMAP);
+#ifndef _WIN64
+static_assert(kPageRecordSize == 52 && kHeaderRecordSize == 52, "record sizes");
+#endif
 
 char s_szPageTitle[256];
 

@@ -89,7 +89,10 @@ TEST(AppletModule, AnswersEveryControlPanelMessage)
     NEWCPLINFOA newInfo;
     std::memset(&newInfo, 'Z', sizeof newInfo);
     EXPECT_EQ(1, applet.entry(NULL, CPL_NEWINQUIRE, 0, reinterpret_cast<LPARAM>(&newInfo)));
-    EXPECT_EQ(244u, newInfo.dwSize);
+    EXPECT_EQ(sizeof(NEWCPLINFOA), newInfo.dwSize);
+#ifndef _WIN64
+    static_assert(sizeof(NEWCPLINFOA) == 244, "the Control Panel's record");
+#endif
     EXPECT_EQ(0u, newInfo.dwFlags);
     EXPECT_EQ(0u, newInfo.dwHelpContext);
     EXPECT_EQ(0, newInfo.lData);
@@ -99,8 +102,11 @@ TEST(AppletModule, AnswersEveryControlPanelMessage)
     EXPECT_FALSE(std::string(newInfo.szInfo).empty());
     EXPECT_EQ('Z', newInfo.szHelpFile[0]) << "szHelpFile stays untouched";
 
-    for (UINT message : {UINT(CPL_SELECT), UINT(CPL_STOP), UINT(CPL_EXIT), 0u, 9u, 0x7FFFu})
+    for (UINT message : {UINT(CPL_SELECT), UINT(CPL_STOP), UINT(CPL_EXIT), 0u, 11u, 0x7FFFu})
         EXPECT_EQ(1, applet.entry(NULL, message, 0, 0)) << message;
+    // Start with parameters is left to CPL_DBLCLK, which the host sends when it is not handled.
+    EXPECT_EQ(0, applet.entry(NULL, CPL_STARTWPARMSA, 0, reinterpret_cast<LPARAM>("")));
+    EXPECT_EQ(0, applet.entry(NULL, CPL_STARTWPARMSW, 0, reinterpret_cast<LPARAM>(L"")));
 }
 
 TEST(AppletModule, ExportsOnlyCPlAppletAndCarriesItsResources)
@@ -181,11 +187,13 @@ TEST(AppletModule, ClosingTheSheetEndsTheMonitorThreadWithinOneSecond)
             started.insert(id);
     EXPECT_GE(started.size(), 2u) << "the control panel's thread and the monitor";
 
-    DWORD closedAt = GetTickCount();
     if (sheet)
         PostMessageA(sheet, WM_COMMAND, IDCANCEL, 0);
+    WaitUntil([&] { return !IsWindow(sheet); }, 5000, 5);
+    DWORD goneAt = GetTickCount();
     controlPanel.join();
-    EXPECT_LE(returnedAt - closedAt, 1500u);
+    EXPECT_TRUE(WaitUntil([&] { return returnedAt != 0; }, 0)) << "the sheet closed";
+    EXPECT_LE(returnedAt - goneAt, 1200u) << "the monitor is stopped within its second";
     for (DWORD id : started)
         EXPECT_TRUE(WaitUntil([&] { return ThreadEnded(id); }, 200)) << "thread " << id;
     EXPECT_FALSE(FileExists(AppletIniPath())) << "a cancelled sheet writes nothing";

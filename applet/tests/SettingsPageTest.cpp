@@ -47,11 +47,7 @@ TEST_F(SettingsPage, WithoutSettingsFileShowsTheFirstFreePortAndDefaults)
     EXPECT_EQ(1, applet.Selection());
     EXPECT_EQ("1.0.0.34", applet.Text(VERSION));
     EXPECT_EQ(LanguageText(1006), applet.Text(PORT_TEST));
-    EXPECT_EQ(LanguageText(1032), [&] {
-        char text[256] = "";
-        SendMessageA(applet.Control(PROTOCOL), CB_GETLBTEXT, 1, reinterpret_cast<LPARAM>(text));
-        return std::string(text);
-    }());
+    EXPECT_EQ(LanguageText(1032), applet.Text(PROTOCOL)) << "the list shows the selected entry";
 
     // The sheet window as other programs find and see it.
     LONG_PTR exStyle = GetWindowLongPtrA(applet.Sheet(), GWL_EXSTYLE);
