@@ -198,3 +198,50 @@ TEST_F(SettingsPage, ControlExeOpensTheSameApplet)
     applet.PressSheetButton(IDCANCEL);
     EXPECT_TRUE(applet.WaitForExit(5000));
 }
+
+namespace {
+
+struct WindowOfClass {
+    DWORD pid;
+    const char* cls;
+    HWND found;
+};
+
+BOOL CALLBACK FindWindowOfClass(HWND hwnd, LPARAM lParam)
+{
+    WindowOfClass* search = reinterpret_cast<WindowOfClass*>(lParam);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    char cls[64] = "";
+    GetClassNameA(hwnd, cls, sizeof cls);
+    if (pid == search->pid && std::string(cls) == search->cls) {
+        search->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+TEST_F(SettingsPage, HelpButtonOpensTheHelpFileFromTheWindowsHelpFolder)
+{
+    std::string helpFolder = WindowsDir() + "\\HELP";
+    std::string installed = helpFolder + "\\TELVARIX.CHM";
+    CreateDirectoryA(helpFolder.c_str(), NULL);
+    ASSERT_TRUE(CopyFileA((BinDir() + "TELVARIX.CHM").c_str(), installed.c_str(), FALSE));
+    WriteIni("Port=26004\r\n");
+    {
+        AppletProcess applet;
+        ASSERT_TRUE(applet.WaitForSheet());
+        applet.PressSheetButton(IDHELP);
+        WindowOfClass search = {applet.ProcessId(), "HH Parent", NULL};
+        EXPECT_TRUE(WaitUntil(
+            [&] {
+                EnumWindows(FindWindowOfClass, reinterpret_cast<LPARAM>(&search));
+                return search.found != NULL;
+            },
+            15000, 100))
+            << "an HTML Help window of the applet's process";
+    }
+    DeleteFileA(installed.c_str());
+}
