@@ -76,6 +76,43 @@ std::string Enabling(const AppletProcess& applet)
     return text;
 }
 
+struct TitleSearch {
+    const char* part;
+    HWND found;
+};
+
+BOOL CALLBACK FindTitled(HWND hwnd, LPARAM lParam)
+{
+    TitleSearch* search = reinterpret_cast<TitleSearch*>(lParam);
+    char title[256] = "";
+    GetWindowTextA(hwnd, title, sizeof title);
+    if (IsWindowVisible(hwnd) && std::string(title).find(search->part) != std::string::npos) {
+        search->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND TopWindowTitled(const char* part)
+{
+    TitleSearch search = {part, NULL};
+    EnumWindows(FindTitled, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Ends the program that shows the window (an editor the applet started).
+void EndProcessOf(HWND hwnd)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+    if (!process)
+        return;
+    TerminateProcess(process, 0);
+    WaitForSingleObject(process, 5000);
+    CloseHandle(process);
+}
+
 const std::string kWhenStopped = "+port +test +in +out +protocol +start -stop +delay +file ";
 const std::string kWhenRunning = "-port -test -in -out -protocol -start +stop +delay +file ";
 const std::string kWhenNotInstalled = "-port -test +in +out +protocol -start -stop +delay +file ";
@@ -144,13 +181,11 @@ TEST_F(ServiceState, APendingServiceCountsAsNotStopped)
     EXPECT_TRUE(Shows(applet, kWhenRunning)) << Enabling(applet);
 }
 
-TEST_F(ServiceState, ProtocolFileButtonOpensTheServicesNewestFile)
+TEST_F(ServiceState, ProtocolFileButtonOpensTheServicesNewestFileInNotepad)
 {
     ASSERT_EQ(0u, RunAndWait("\"" + BinDir() + TVX_SERVICE_PROGRAM + "\" --install"));
     std::string older = BinDir() + "TELVARIX-1.LOG";
     std::string newest = BinDir() + "TELVARIX.LOG";
-    std::string record = BinDir() + "applet-notepad.txt";
-    DeleteFileA(record.c_str());
     bool hadOlder = FileExists(older), hadNewest = FileExists(newest);
     if (!hadOlder)
         WriteTextFile(older, "older\r\n");
@@ -164,20 +199,20 @@ TEST_F(ServiceState, ProtocolFileButtonOpensTheServicesNewestFile)
     SetFileTime(h, NULL, &now, NULL);
     CloseHandle(h);
 
-    AppletProcess::Options options;
-    options.currentDirectory = BinDir() + "tf-standin";  // NOTEPAD.EXE stand-in that notes its command line
-    options.extraEnvironment = "TVX_NOTEPAD_RECORD=" + record;
-    AppletProcess applet(options);
-    ASSERT_TRUE(applet.WaitForSheet());
-    applet.Click(PROTOCOL_FILE);
-    EXPECT_TRUE(WaitUntil([&] { return !ReadTextFile(record).empty(); }, 10000));
-    std::string opened = ReadTextFile(record);
-    EXPECT_NE(std::string::npos, opened.find("TELVARIX.LOG")) << opened;
-    EXPECT_EQ(std::string::npos, opened.find("TELVARIX-1.LOG")) << opened;
-
+    {
+        AppletProcess applet;
+        ASSERT_TRUE(applet.WaitForSheet());
+        applet.Click(PROTOCOL_FILE);
+        HWND editor = NULL;
+        EXPECT_TRUE(WaitUntil([&] { return (editor = TopWindowTitled("TELVARIX")) != NULL; }, 20000, 100))
+            << "Notepad shows a protocol file";
+        char title[256] = "";
+        GetWindowTextA(editor, title, sizeof title);
+        EXPECT_NE(std::string::npos, std::string(title).find("TELVARIX.LOG")) << title;
+        EndProcessOf(editor);
+    }
     if (!hadOlder)
         DeleteFileA(older.c_str());
     if (!hadNewest)
         DeleteFileA(newest.c_str());
-    DeleteFileA(record.c_str());
 }
