@@ -2,7 +2,7 @@
 # Installs what the build and the tests need on Debian 12, only what is missing.
 set -euo pipefail
 
-packages=(cmake make g++-mingw-w64-i686 googletest wine wine32:i386 wine64 xvfb python3 netcat-openbsd)
+packages=(cmake make g++-mingw-w64-i686 googletest wine wine32:i386 wine64 xvfb python3 netcat-openbsd nsis p7zip-full)
 
 missing=()
 for p in "${packages[@]}"; do
