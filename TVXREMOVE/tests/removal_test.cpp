@@ -32,9 +32,12 @@ protected:
     {
         CloseAppletWindows();
         RemoveTelvarix();
-        for (const char* name : {TVX_SERVICE_PROGRAM, TVX_APPLET_FILE, TVX_LANGUAGE_LIBRARY})
-            DeleteFileA(SystemFile(name).c_str());
-        DeleteFileA(SystemFile(TVX_SETTINGS_FILE).c_str());
+        // The closed applet's process may still hold TELVARIX.CPL for a moment.
+        for (const char* name : {TVX_SERVICE_PROGRAM, TVX_APPLET_FILE, TVX_LANGUAGE_LIBRARY,
+                                 TVX_SETTINGS_FILE}) {
+            std::string path = SystemFile(name);
+            tftest::WaitUntil([&] { return DeleteFileA(path.c_str()) || !FileThere(path); }, 5000, 100);
+        }
     }
 
     // The product's files in the system directory, as the setup leaves them.

@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
 """The product's whole life under Wine, in a fresh prefix of its own.
 
-Usage: lifecycle_test.py WINE_RUN_SCRIPT STATE_DIR SETUP_EXE SIMULATOR_DLL PROBE_EXE [--applet]
+Usage: lifecycle_test.py WINE_RUN_SCRIPT STATE_DIR SETUP_EXE SIMULATOR_DLL TAPISRV_STANDIN PROBE_EXE [--applet]
 
 silent install -> the service's configuration -> the service starts and answers a ZARN client
 -> (with --applet: the applet is open, and TVXREMOVE /I again brings it forward instead of
 starting a second) -> silent uninstall -> service and program files gone, settings kept.
-The simulated tapi32.dll is put into the prefix by this test, never by the setup. Every step
+The simulated telephony is put into the prefix by this test, never by the setup: our tapi32.dll
+and, where Wine has no telephony service "tapisrv" for the product's service to depend on, a
+stand-in service of that name. Every step
 writes one "STEP" line; the log also goes to STATE_DIR/lifecycle.log.
 """
 import os
@@ -25,9 +27,9 @@ class Failed(Exception):
 
 
 class LifeCycle:
-    def __init__(self, wine_run, state, setup, simulator, probe):
+    def __init__(self, wine_run, state, setup, simulator, tapisrv, probe):
         self.wine_run, self.state, self.setup = wine_run, state, setup
-        self.simulator, self.probe = simulator, probe
+        self.simulator, self.tapisrv, self.probe = simulator, tapisrv, probe
         self.prefix = os.path.join(state, "wine", "prefix")
         self.log = open(os.path.join(state, "lifecycle.log"), "w")
 
@@ -86,6 +88,11 @@ class LifeCycle:
         # Test fixture: the simulated telephony in place of Wine's stub.
         shutil.copyfile(self.simulator, self.system_file("tapi32.dll"))
         self.say("  fixture: simulated tapi32.dll placed in the system directory")
+        if "STATE" not in self.wine("sc", "query", "tapisrv")[1]:
+            shutil.copyfile(self.tapisrv, self.system_file("tvx_tapisrv_standin.exe"))
+            code, out = self.wine("sc", "create", "tapisrv", "binpath=",
+                                  r"C:\windows\system32\tvx_tapisrv_standin.exe", "start=", "demand")
+            self.check(code == 0, "fixture: stand-in telephony service tapisrv registered " + out.strip())
 
     def silent_install(self):
         self.step("silent install: TelvarixSetup.exe /S")
@@ -182,7 +189,7 @@ class LifeCycle:
 
 def main():
     args = [a for a in sys.argv[1:] if not a.startswith("--")]
-    if len(args) != 5:
+    if len(args) != 6:
         print(__doc__)
         return 2
     os.makedirs(args[1], exist_ok=True)
