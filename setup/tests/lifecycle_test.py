@@ -16,6 +16,7 @@ import shutil
 import socket
 import subprocess
 import sys
+import tempfile
 import time
 
 SERVICE = "Telvarix"
@@ -48,9 +49,13 @@ class LifeCycle:
         self.say("  ok: " + text)
 
     def wine(self, *args, timeout=60):
-        done = subprocess.run([self.wine_run, "run", self.state] + list(args), stdin=subprocess.DEVNULL,
-                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=timeout)
-        return done.returncode, done.stdout.decode("latin-1").replace("\r\n", "\n")
+        # Output through a file, not a pipe: a program it starts (the applet, the service) would
+        # inherit a pipe and hold it open long after the program itself has ended.
+        with tempfile.TemporaryFile() as out:
+            done = subprocess.run([self.wine_run, "run", self.state] + list(args), stdin=subprocess.DEVNULL,
+                                  stdout=out, stderr=subprocess.STDOUT, timeout=timeout)
+            out.seek(0)
+            return done.returncode, out.read().decode("latin-1").replace("\r\n", "\n")
 
     def windows_path(self, *parts):
         """A path below drive_c, found without regard to case as Windows would."""
@@ -100,6 +105,9 @@ class LifeCycle:
         self.check(code == 0, "setup exit code 0 (was %d) %s" % (code, out.strip()))
         for name in ("TELVARIX.EXE", "LINVOQ.DLL", "VESSNET.DLL", "TELVARIX.INI"):
             self.check(os.path.exists(self.system_file(name)), name + " in the system directory")
+        self.program_files = [n for n in ("TELVARIX.EXE", "TELVARIX.CPL", "TELVARIXLANG.DLL")
+                              if os.path.exists(self.system_file(n))]
+        self.say("  program files in the system directory: " + ", ".join(self.program_files))
         self.check(os.path.exists(self.windows_path("Program Files", "Telvarix", "TVXREMOVE.EXE")),
                    "TVXREMOVE.EXE in the program folder")
         self.check(os.path.exists(self.windows_path("Program Files", "Telvarix", "uninstall.exe")),
@@ -179,7 +187,7 @@ class LifeCycle:
         code, out = self.wine(self.probe, "config", SERVICE)
         self.say("  | " + " ".join(out.split()))
         self.check(code != 0, "the service is gone")
-        for name in ("TELVARIX.EXE", "TELVARIX.CPL", "TELVARIXLANG.DLL"):
+        for name in self.program_files:
             self.check(not os.path.exists(self.system_file(name)), name + " gone from the system directory")
         self.check(os.path.exists(self.system_file("TELVARIX.INI")), "TELVARIX.INI stays")
 
