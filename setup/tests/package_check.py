@@ -39,8 +39,12 @@ def has_manifest(data):
 
 def setup_contents(setup):
     """File names inside the setup, as 7z lists the installer's archive."""
-    out = subprocess.run(["7z", "l", "-slt", setup], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                         check=False).stdout.decode("latin-1")
+    try:
+        out = subprocess.run(["7z", "l", "-slt", setup], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                             check=False).stdout.decode("latin-1")
+    except FileNotFoundError:
+        print("7z is missing (Debian package p7zip-full)")
+        return []
     return [line.split(" = ", 1)[1] for line in out.splitlines() if line.startswith("Path = ")][1:]
 
 
