@@ -37,15 +37,31 @@ def has_manifest(data):
     return b"<assembly" in data and b"urn:schemas-microsoft-com:asm.v1" in data
 
 
+def destination(name):
+    """Where the setup must put a package file, as 7z shows it."""
+    if name.upper() == "TELVARIX.CHM":
+        return "$WINDIR/Help/" + name
+    if "/" in name or name.upper() == "TVXREMOVE.EXE":
+        return name  # the program folder
+    return "$SYSDIR/" + name
+
+
 def setup_contents(setup):
-    """File names inside the setup, as 7z lists the installer's archive."""
+    """{path: size} inside the setup, as 7z lists the installer's archive."""
     try:
         out = subprocess.run(["7z", "l", "-slt", setup], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                              check=False).stdout.decode("latin-1")
     except FileNotFoundError:
         print("7z is missing (Debian package p7zip-full)")
         return []
-    return [line.split(" = ", 1)[1] for line in out.splitlines() if line.startswith("Path = ")][1:]
+    contents, path = {}, None
+    for line in out.splitlines():
+        if line.startswith("Path = "):
+            path = line[7:].replace("\\", "/")
+        elif line.startswith("Size = ") and path is not None:
+            contents[path] = int(line[7:] or 0)
+    contents.pop(setup.replace("\\", "/"), None)  # the archive itself comes first
+    return contents
 
 
 def main():
@@ -88,16 +104,20 @@ def main():
             failures.append("%s: %s" % (name, ", ".join(problems)))
 
     inside = setup_contents(args.setup)
-    print("Setup holds: " + ", ".join(sorted(os.path.basename(p.replace("\\", "/")) for p in inside)))
+    print("Setup holds:")
+    for path in sorted(inside):
+        print("  %10d  %s" % (inside[path], path))
     if not inside:
         failures.append("the setup's contents could not be listed")
     for path in inside:
-        if os.path.basename(path.replace("\\", "/")).lower() in SIMULATOR_NAMES:
+        if os.path.basename(path).lower() in SIMULATOR_NAMES:
             failures.append("simulator file in the setup: " + path)
-    for name in files:
-        base = os.path.basename(name)
-        if not any(os.path.basename(p.replace("\\", "/")) == base for p in inside):
-            failures.append("the setup lacks " + base)
+    for name, size in files.items():
+        where = destination(name)
+        if where not in inside:
+            failures.append("the setup does not put %s at %s" % (name, where))
+        elif inside[where] != size:
+            failures.append("the setup's %s has %d bytes, the package's %d" % (where, inside[where], size))
 
     for failure in failures:
         print("FAILED: " + failure)
