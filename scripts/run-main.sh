@@ -7,7 +7,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TVX_BUILD_DIR:-$root/build}
 bash "$root/scripts/install-deps.sh"
 # Only what this job runs: the service with its libraries, and the simulated tapi32.dll.
-echo "Building the product and the simulator (log: $build.log)..."
+echo "Building the service and the simulator (log: $build.log)..."
 {
     cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=Release
     cmake --build "$build" -j"$(nproc)" --target telvarix tapi32
