@@ -154,6 +154,8 @@ class LifeCycle:
             except OSError:
                 time.sleep(0.5)
         self.say("  client on port %d got: %s" % (port, welcome))
+        if welcome is None:
+            self.say("  sc query: " + " ".join(self.wine("sc", "query", SERVICE)[1].split()))
         self.check(welcome is not None and "{Event:Welcome}" in welcome, "the service welcomes a ZARN client")
 
     def applet_forward(self, with_applet):
@@ -184,6 +186,7 @@ class LifeCycle:
 
     def removed(self):
         self.step("after removal")
+        self.wait(lambda: self.wine(self.probe, "config", SERVICE)[0] != 0, 10, 1)
         code, out = self.wine(self.probe, "config", SERVICE)
         self.say("  | " + " ".join(out.split()))
         self.check(code != 0, "the service is gone")
