@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "HostCommands.h"
 #include "TelvarixTapi.h"
 #include "ZarnService.h"
 
@@ -57,25 +58,27 @@ private:
 
 }  // namespace
 
-void ZarnService::DoDiagnostics(SOCKET s, const Request& request) {
-    if (!m_pTapi) return AnswerError(s, request, "NotReady", "the telephony object is not running");
-    std::vector<std::string> lines;
-    {
-        ReportCapture capture;
-        if (!capture.IsReady()) return AnswerError(s, request, "NotReady", "no window for the report");
-        m_pTapi->PrintSystemInfoFile();
-        m_pTapi->PrintTAPIInfoFile();
-        lines = capture.Lines();
-    }
-    m_log.Write(1, "client %u asked for the diagnostic report (%u lines)", static_cast<unsigned>(s),
-                static_cast<unsigned>(lines.size()));
-    for (const std::string& text : lines) {
-        m_log.Write(1, "report %s", text.c_str());
-        LineBuilder line;
-        line.Add("Data", "Report");
-        if (!request.invokeId.empty()) line.Add("InvokeId", request.invokeId);
-        line.Add("Text", text);
-        Answer(s, line.Text());
-    }
-    AnswerOk(s, request, LineBuilder().Add("Lines", static_cast<long long>(lines.size())).Text());
+void RegisterDiagnosticsCommand(ZarnService& service, CTelvarixTapi& tapi) {
+    service.RegisterCommand(zarn::CommandKind::Diagnostics, [&service, &tapi](SOCKET s, const Request& request) {
+        std::vector<std::string> lines;
+        {
+            ReportCapture capture;
+            if (!capture.IsReady()) return service.AnswerError(s, request, "NotReady", "no window for the report");
+            tapi.PrintSystemInfoFile();
+            tapi.PrintTAPIInfoFile();
+            lines = capture.Lines();
+        }
+        ProtocolLog& log = service.Log();
+        log.Write(1, "client %u asked for the diagnostic report (%u lines)", static_cast<unsigned>(s),
+                  static_cast<unsigned>(lines.size()));
+        for (const std::string& text : lines) {
+            log.Write(1, "report %s", text.c_str());
+            LineBuilder line;
+            line.Add("Data", "Report");
+            if (!request.invokeId.empty()) line.Add("InvokeId", request.invokeId);
+            line.Add("Text", text);
+            service.Answer(s, line.Text());
+        }
+        service.AnswerOk(s, request, LineBuilder().Add("Lines", static_cast<long long>(lines.size())).Text());
+    });
 }

@@ -14,16 +14,84 @@ const std::uint32_t kInvalCallState = 0x8000001C;
 
 }  // namespace
 
-std::string MonitorToken(const std::string& ext) { return "<" + ext + ">"; }
-
 bool IsUsableAddress(const std::string& address) {
-    // "<ext>|" must fit one token entry of 30 characters.
-    if (address.empty() || address.size() > 27) return false;
+    if (address.empty() || address.size() > kMaxValueLength) return false;
     for (char c : address) {
         unsigned char u = static_cast<unsigned char>(c);
-        if (u < 0x20 || u == 0x7F || c == '<' || c == '>' || c == '|' || c == '{' || c == '}') return false;
+        if (u < 0x20 || u == 0x7F || c == '{' || c == '}') return false;
     }
     return true;
+}
+
+LineBuilder AnswerStart(const char* pszResponse, const Request& request) {
+    LineBuilder line;
+    line.Add("Response", pszResponse);
+    if (request.info) line.Add("Cmd", request.info->name);
+    if (!request.invokeId.empty()) line.Add("InvokeId", request.invokeId);
+    return line;
+}
+
+const char* DisconnectModeName(std::uint32_t mode) {
+    switch (mode) {
+        case 0x1: return "Normal";
+        case 0x4: return "Reject";
+        case 0x8: return "Pickup";
+        case 0x10: return "Forwarded";
+        case 0x20: return "Busy";
+        case 0x40: return "NoAnswer";
+        case 0x80: return "BadAddress";
+        case 0x100: return "Unreachable";
+        case 0x200: return "Congestion";
+        case 0x400: return "Incompatible";
+        case 0x800: return "Unavailable";
+        case 0x1000: return "NoDialtone";
+    }
+    return "Unknown";
+}
+
+void AddPhoneFlags(LineBuilder& line, std::uint32_t flags) {
+    line.Add("Active", (flags & 1) ? 1 : 0).Add("Held", (flags & 2) ? 1 : 0).Add("Alerting", (flags & 4) ? 1 : 0);
+}
+
+std::string PhoneStateLine(const LineView& line, const std::string& callData) {
+    LineBuilder out;
+    out.Add("Event", "PhoneState").Add("Ext", line.address).Add("DeviceId", line.deviceId);
+    AddPhoneFlags(out, line.phoneFlags);
+    out.Add("CallData", callData);
+    return out.Text();
+}
+
+std::string ForwardingLine(const LineView& line, const std::string& dest) {
+    return LineBuilder()
+        .Add("Event", "Forwarding")
+        .Add("Ext", line.address)
+        .Add("DeviceId", line.deviceId)
+        .Add("On", dest.empty() ? 0 : 1)
+        .Add("Dest", dest)
+        .Text();
+}
+
+std::string CallList(const std::vector<CallView>& calls) {
+    std::string text = "(";
+    for (const CallView& call : calls) {
+        if (text.size() > 1) text += ",";
+        text += std::to_string(call.hCall) + ":" + CallStateName(call.state);
+    }
+    return text + ")";
+}
+
+std::string CallFields(const LineView& line, const CallView& call) {
+    return LineBuilder()
+        .Add("Ext", line.address)
+        .Add("DeviceId", line.deviceId)
+        .Add("CallId", call.callId)
+        .Add("Call", call.hCall)
+        .Add("State", CallStateName(call.state))
+        .Add("Direction", call.inbound ? "In" : "Out")
+        .Add("Caller", call.caller)
+        .Add("Called", call.called)
+        .Add("Connected", call.connected)
+        .Text();
 }
 
 const char* CallStateName(std::uint32_t state) {
@@ -54,17 +122,33 @@ std::string FormatClock(const ClockTime& t) {
     return text;
 }
 
+namespace {
+
+// What the command looks for, for the NoSuitableCall text.
+std::string CallNeeded(const std::string& cmd) {
+    if (cmd == "AnswerCall") return "ringing call to answer";
+    if (cmd == "ClearConnection") return "call to hang up";
+    if (cmd == "HoldCall") return "connected call to hold";
+    if (cmd == "RetrieveCall") return "held call to take back";
+    if (cmd == "AlternateCall" || cmd == "TransferCall" || cmd == "ConferenceCall")
+        return "held call beside a connected one";
+    if (cmd == "ConsultationCall") return "single connected call";
+    if (cmd == "MakeCall") return "room for a new call (it has a call that is not connected)";
+    if (cmd == "DeflectCall") return "ringing or connected call to send on";
+    return "call in a state this command works on";
+}
+
+}  // namespace
+
 CommandFailure ClassifyCommandError(const std::string& cmd, long lLastError) {
     std::uint32_t code = static_cast<std::uint32_t>(lLastError);
-    if (code == kNoDevice) return {"UnknownExtension", "no line has this extension"};
-    if (code == kInvalLineHandle) {
-        // The consultation call reports a missing connected call with this code.
-        if (cmd == "ConsultationCall") return {"NoSuitableCall", "the line has no single connected call"};
-        return {"LineNotOpen", "the line is not open"};
-    }
-    if (code == kInvalCallParams || code == kInvalCallState || code == kInvalLineState)
-        return {"NoSuitableCall", "the line has no call in a state this command works on"};
-    return {"TapiError", "TAPI refused the request"};
+    if (code == kNoDevice) return {"UnknownExtension", "no line has this extension", false};
+    // The consultation call reports a missing connected call as a bad line handle.
+    if (code == kInvalLineHandle && cmd != "ConsultationCall") return {"LineNotOpen", "the line is not open", false};
+    // These codes come from the library's own search of the call table, not from TAPI.
+    if (code == kInvalLineHandle || code == kInvalCallParams || code == kInvalCallState || code == kInvalLineState)
+        return {"NoSuitableCall", "the line has no " + CallNeeded(cmd), false};
+    return {"TapiError", "TAPI refused the request", true};
 }
 
 }  // namespace zarn

@@ -3,14 +3,31 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "TelephonyLink.h"
+#include "ZarnCommands.h"
+#include "ZarnFields.h"
 
 namespace zarn {
 
-// The token that marks a connection as monitoring an extension. The brackets keep one
-// extension from matching inside another (201 inside 1201) in the token list.
-std::string MonitorToken(const std::string& ext);
-// Whether an address can serve as a monitor token and in event lines.
+// Whether a line's address can stand in event lines: printable, no braces, not empty.
 bool IsUsableAddress(const std::string& address);
+
+// Start of an answer line: {Response:...}{Cmd:...}{InvokeId:...}
+LineBuilder AnswerStart(const char* pszResponse, const Request& request);
+
+// "Normal", "Reject", "Pickup" ... for a LINEDISCONNECTMODE value; "Unknown" otherwise.
+const char* DisconnectModeName(std::uint32_t mode);
+
+// {Active:..}{Held:..}{Alerting:..} from the line's summary bits (1 active, 2 held, 4 alerting).
+void AddPhoneFlags(LineBuilder& line, std::uint32_t flags);
+std::string PhoneStateLine(const LineView& line, const std::string& callData);
+std::string ForwardingLine(const LineView& line, const std::string& dest);
+// "(65542:connected,65544:onhold)"
+std::string CallList(const std::vector<CallView>& calls);
+// {Ext}{DeviceId}{CallId}{Call}{State}{Direction}{Caller}{Called}{Connected} of one call.
+std::string CallFields(const LineView& line, const CallView& call);
 
 // "idle", "offering", "connected" ... for a LINECALLSTATE value; "unknown" otherwise.
 const char* CallStateName(std::uint32_t state);
@@ -24,7 +41,8 @@ std::string FormatClock(const ClockTime& t);
 // The error a failed command reports, from the library's last error for that command.
 struct CommandFailure {
     const char* code;  // UnknownExtension, LineNotOpen, NoSuitableCall or TapiError
-    const char* text;
+    std::string text;
+    bool bNameTapiError;  // the TAPI code tells the client something (not for a missing call)
 };
 CommandFailure ClassifyCommandError(const std::string& cmd, long lLastError);
 

@@ -1,10 +1,13 @@
 #include "HostRun.h"
 
 #include <cstdio>
+#include <memory>
 
+#include "HostCommands.h"
 #include "HostPaths.h"
 #include "HostSettings.h"
 #include "ProtocolLog.h"
+#include "ServiceEvents.h"
 #include "TelvarixServer.h"
 #include "TelvarixTapi.h"
 #include "ZarnService.h"
@@ -77,12 +80,26 @@ int RunHost(const RunOptions& options, void (*pfnRunning)(unsigned port)) {
     g_dwHostThread = GetCurrentThreadId();
 
     std::string settingsPath = options.settingsPath.empty() ? DefaultSettingsPath() : options.settingsPath;
-    HostSettings settings = ReadSettingsFile(settingsPath);
+    SettingsRead read = ReadSettingsFile(settingsPath);
+    HostSettings& settings = read.settings;
     if (options.port) settings.port = options.port;
 
     ProtocolLog log;
     log.SetEcho(options.bConsole);
-    log.Open(ProgramDirectory(), settings.useProtocol);
+    // Settings that cannot be trusted still leave a record: the protocol file at level 1.
+    log.Open(ProgramDirectory(), read.problem.empty() ? settings.useProtocol : 1);
+    if (!read.problem.empty()) {
+        std::string text = "settings " + settingsPath + ": " + read.problem + "; the service does not start";
+        log.Write(1, "%s", text.c_str());
+        if (options.bConsole) std::fprintf(stderr, "Telvarix: %s\n", text.c_str());
+        ReportServiceEvent(ServiceEvent::SettingsRefused, text);
+        return 3;
+    }
+    if (!read.bFound) {
+        std::string text = "no settings file " + settingsPath + ": the defaults apply";
+        log.Write(1, "%s", text.c_str());
+        ReportServiceEvent(ServiceEvent::Warning, text);
+    }
     log.Write(1, "Telvarix starting: settings %s, port %u, protocol level %d, start delay %u s",
               settingsPath.c_str(), settings.port, settings.useProtocol, settings.startDelay);
     if (pfnRunning) pfnRunning(settings.port);
@@ -96,24 +113,30 @@ int RunHost(const RunOptions& options, void (*pfnRunning)(unsigned port)) {
     ZarnService service(settings, log);
     // Library traces only when they are written somewhere.
     if (settings.useProtocol >= 3) CTapiApp::m_hWndDebugParent = CreateDebugWindow();
-    CTelvarixTapi* pTapi = new CTelvarixTapi(service, log);
+    std::unique_ptr<CTelvarixTapi> tapi(new CTelvarixTapi(service, log));
+    CTelvarixTapi* pTapi = tapi.get();
     pTapi->SetUseAlternateAddress(settings.alternateAddress ? 1 : 0);
     pTapi->SetOnlyDigitAddress(settings.onlyDigits ? 1 : 0);
     if (!pTapi->StartTapi()) log.Write(1, "TAPI reports no line devices; clients will see an empty device list");
     else log.Write(1, "TAPI started with %lu line devices", CTapiApp::m_dwNumLines);
 
+    RegisterDiagnosticsCommand(service, *pTapi);
+    // Before the server: a client the server drops while it ends still reaches the media jobs.
+    MediaCommands media(service, *pTapi, settings.mediaFolder);
     CTelvarixServer server(service, log);
     service.Attach(pTapi, &server);
     char szPort[16];
     std::snprintf(szPort, sizeof szPort, "%u", settings.port);
     if (!server.StartNetwork("TelvarixZarnServer", szPort)) {
         log.Write(1, "cannot listen on port %u", settings.port);
-        delete pTapi;
+        ReportServiceEvent(ServiceEvent::Fatal, "cannot listen on port " + std::to_string(settings.port));
         return 1;
     }
     if (settings.keepAlive) server.SetKaTimer(settings.keepAlive * 1000);
     UINT_PTR timer = SetTimer(nullptr, kSecondTimer, 1000, nullptr);
     log.Write(1, "listening on port %u", settings.port);
+    ReportServiceEvent(ServiceEvent::Started, "Port " + std::to_string(settings.port) + ", " +
+                                                  std::to_string(CTapiApp::m_dwNumLines) + " line devices.");
     if (options.bShowEvents) service.WatchAllLines();
 
     Pump(&service, dwEndTick);
@@ -123,13 +146,16 @@ int RunHost(const RunOptions& options, void (*pfnRunning)(unsigned port)) {
     service.AnnounceShutdown();
     server.StopNetwork();
     // A sound still playing or recording uses a line device of the telephony object.
-    if (service.FinishMediaJobs(10000))
-        delete pTapi;
-    else
+    if (media.FinishMediaJobs(10000)) {
+        tapi.reset();
+    } else {
         log.Write(1, "sounds still playing or recording: the telephony object ends with the process");
+        tapi.release();
+    }
     if (CTapiApp::m_hWndDebugParent) DestroyWindow(CTapiApp::m_hWndDebugParent);
     CTapiApp::m_hWndDebugParent = nullptr;
     log.Write(1, "Telvarix stopped");
+    ReportServiceEvent(ServiceEvent::Stopped, "Port " + std::to_string(settings.port) + ".");
     g_dwHostThread = 0;
     return 0;
 }

@@ -15,6 +15,7 @@ struct RunOptions {
 
 // Runs on the calling thread until RequestStop (from any thread), WM_QUIT or the time is up.
 // pfnRunning (may be null) is called once the settings are read, before the start delay.
-// Returns 0 after a clean stop, 1 when the server could not listen.
+// Returns 0 after a clean stop, 1 when the server could not listen, 3 when the settings were
+// refused (the reason is in the protocol file, the console and the event log).
 int RunHost(const RunOptions& options, void (*pfnRunning)(unsigned port));
 void RequestStop();

@@ -2,44 +2,11 @@
 
 #include <windows.h>
 
+#include <cctype>
+#include <cstdint>
 #include <cstdlib>
 
 #include "HostPaths.h"
-
-namespace {
-
-// Decimal like the applet reads it: leading blanks, optional sign, digits; no digits give 0.
-long long ToNumber(const std::string& text) { return std::strtoll(text.c_str(), nullptr, 10); }
-
-bool HasDigits(const std::string& text) { return text.find_first_of("0123456789") != std::string::npos; }
-
-unsigned InRange(const std::string& text, long long low, long long high, unsigned fallback) {
-    if (!HasDigits(text)) return fallback;
-    long long value = ToNumber(text);
-    return value < low || value > high ? fallback : static_cast<unsigned>(value);
-}
-
-}  // namespace
-
-HostSettings SettingsFromLookup(const std::function<std::string(const char* key)>& lookup) {
-    HostSettings s;
-    s.port = InRange(lookup("Port"), 1, 65535, 25001);
-    s.filterInbound = lookup("FilterInbound");
-    s.filterOutbound = lookup("FilterOutbound");
-    std::string protocol = lookup("UseProtocol");
-    // The applet keeps the low two bits; so does the service.
-    if (HasDigits(protocol)) s.useProtocol = static_cast<int>(ToNumber(protocol) & 3);
-    std::string delay = lookup("StartDelay");
-    s.startDelay = HasDigits(delay) && ToNumber(delay) > 0 ? static_cast<unsigned>(ToNumber(delay) > 999 ? 999 : ToNumber(delay)) : 0;
-    s.password = lookup("Password");
-    s.allowedClients = lookup("AllowedClients");
-    s.loginTimeout = InRange(lookup("LoginTimeout"), 1, 300, 10);
-    s.keepAlive = InRange(lookup("KeepAlive"), 0, 3600, 30);
-    s.alternateAddress = InRange(lookup("AlternateAddress"), 0, 1, 1) == 1;
-    s.onlyDigits = InRange(lookup("OnlyDigits"), 0, 1, 0) == 1;
-    s.mediaFolder = lookup("MediaFolder");
-    return s;
-}
 
 std::string DefaultSettingsPath() {
     std::string beside = ProgramDirectory() + "TELVARIX.INI";
@@ -47,8 +14,58 @@ std::string DefaultSettingsPath() {
     return "TELVARIX.INI";
 }
 
-HostSettings ReadSettingsFile(const std::string& path) {
-    return SettingsFromLookup([&path](const char* key) {
+namespace {
+
+struct FileHandle {
+    explicit FileHandle(HANDLE handle) : h(handle) {}
+    ~FileHandle() {
+        if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    HANDLE h;
+};
+
+// The file's bytes; false when it exists but cannot be read.
+bool ReadWholeFile(const std::string& path, std::string& text, bool& bFound) {
+    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.h == INVALID_HANDLE_VALUE) {
+        DWORD dwError = GetLastError();
+        bFound = dwError != ERROR_FILE_NOT_FOUND && dwError != ERROR_PATH_NOT_FOUND;
+        return !bFound;
+    }
+    bFound = true;
+    char buffer[4096];
+    DWORD dwRead = 0;
+    bool bOk = true;
+    while ((bOk = ReadFile(file.h, buffer, sizeof buffer, &dwRead, nullptr) != FALSE) && dwRead > 0 &&
+           text.size() < (1u << 20))
+        text.append(buffer, dwRead);
+    return bOk;
+}
+
+// A bare name means the Windows directory, as for the profile functions.
+std::string FullSettingsPath(const std::string& path) {
+    if (path.find_first_of("\\/:") != std::string::npos) return path;
+    char dir[MAX_PATH] = {};
+    GetWindowsDirectoryA(dir, MAX_PATH);
+    return std::string(dir) + "\\" + path;
+}
+
+}  // namespace
+
+SettingsRead ReadSettingsFile(const std::string& path) {
+    SettingsRead result;
+    std::string text;
+    if (!ReadWholeFile(FullSettingsPath(path), text, result.bFound)) {
+        result.problem = "the file cannot be read (error " + std::to_string(GetLastError()) + ")";
+        return result;
+    }
+    if (!result.bFound) return result;
+    result.problem = SettingsTextProblem(text);
+    if (!result.problem.empty()) return result;
+    result.settings = SettingsFromLookup([&path](const char* key) {
         // The applet's values are at most 30 characters; the service's own keys may be longer.
         char buffer[512] = {};
         std::string name(key);
@@ -56,4 +73,6 @@ HostSettings ReadSettingsFile(const std::string& path) {
         GetPrivateProfileStringA("General", key, "", buffer, size, path.c_str());
         return std::string(buffer);
     });
+    result.problem = SettingsProblem(result.settings);
+    return result;
 }

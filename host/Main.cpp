@@ -31,6 +31,7 @@ void ShowConsoleStart(unsigned port) {
     std::printf("Telvarix is running in the console on port %u. Connect with:  nc 127.0.0.1 %u\n"
                 "then type  help  or  {Cmd:MonitorStart}{Ext:201}  (Ctrl+C stops the service).\n",
                 port, port);
+    std::fflush(stdout);
 }
 
 bool ParseNumber(const char* pszText, unsigned long& value) {
@@ -68,7 +69,8 @@ int RunConsole(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::setvbuf(stdout, nullptr, _IONBF, 0);
+    // Buffered, and flushed after each line: one write per line, not one per character.
+    std::setvbuf(stdout, nullptr, _IOFBF, 4096);
     if (argc == 2 && !std::strcmp(argv[1], "--install")) return InstallService();
     if (argc == 2 && !std::strcmp(argv[1], "--remove")) return RemoveService();
     if (argc >= 2) return RunConsole(argc, argv);

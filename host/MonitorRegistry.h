@@ -20,10 +20,11 @@ public:
     bool IsMonitoring(ClientId client, const std::string& ext) const;
     std::size_t ClientCount(const std::string& ext) const;
     std::vector<std::string> ExtensionsOf(ClientId client) const;
+    std::vector<ClientId> ClientsOf(const std::string& ext) const;
     // Forgets the client; returns the extensions nobody monitors any more.
     std::vector<std::string> RemoveClient(ClientId client);
 
 private:
     std::map<ClientId, std::set<std::string>> m_byClient;
-    std::map<std::string, std::size_t> m_counts;
+    std::map<std::string, std::set<ClientId>> m_byExt;
 };

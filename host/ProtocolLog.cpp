@@ -6,6 +6,8 @@ namespace {
 
 const int kKeepOld = 4;
 
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
 std::string OldName(const std::string& dir, const std::string& base, int n) {
     return dir + base + "-" + std::to_string(n) + ".LOG";
 }
@@ -58,12 +60,22 @@ void ProtocolLog::Close() {
 void ProtocolLog::Rotate() {
     if (m_pFile) std::fclose(m_pFile);
     m_pFile = nullptr;
+    // Oldest first, and never over a file still there: a step that fails (a file held open by
+    // a viewer) stops the chain, and the current file is then continued rather than emptied.
+    bool bMoved = true;
     for (const RotationStep& step : RotationSteps(m_dir, "TELVARIX", kKeepOld)) {
-        if (step.to.empty()) DeleteFileA(step.from.c_str());
-        else MoveFileExA(step.from.c_str(), step.to.c_str(), MOVEFILE_REPLACE_EXISTING);
+        if (!Exists(step.from)) continue;
+        bool bDone = step.to.empty() ? DeleteFileA(step.from.c_str()) != FALSE
+                                     : MoveFileExA(step.from.c_str(), step.to.c_str(), 0) != FALSE;
+        if (!bDone) {
+            bMoved = false;
+            break;
+        }
     }
-    m_pFile = std::fopen(CurrentPath().c_str(), "wb");
+    m_pFile = std::fopen(CurrentPath().c_str(), "ab");
     m_written = 0;
+    // Counting from 0 again tries the next move only after another full file.
+    if (m_pFile && !bMoved) std::fprintf(m_pFile, "(the protocol files could not be moved on; this file is continued)\r\n");
 }
 
 void ProtocolLog::Write(int level, const char* pszFormat, ...) {
@@ -77,7 +89,12 @@ void ProtocolLog::Write(int level, const char* pszFormat, ...) {
     GetLocalTime(&now);
     std::string line = FormatLogLine(now, text);
     EnterCriticalSection(&m_cs);
-    if (m_bEcho) std::printf("%s\n", line.c_str());
+    // The console shows the level-1 lines whatever the file holds; a line goes out in one write.
+    if (m_bEcho && level <= 1) {
+        std::string shown = line + "\n";
+        std::fwrite(shown.data(), 1, shown.size(), stdout);
+        std::fflush(stdout);
+    }
     if (level <= m_level && m_pFile) {
         if (m_written > m_maxBytes) Rotate();
         if (m_pFile) {

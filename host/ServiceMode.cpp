@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <string>
 
 #include "HostRun.h"
 #include "toolfunc/ProductNames.h"
@@ -61,15 +62,16 @@ bool RunAsService() {
 int InstallService() {
     char szPath[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, szPath, MAX_PATH);
-    // The product's setup makes the service depend on the telephony service; where there is
-    // none (a development machine), the service stands on its own.
-    const char* pszDependencies = TOOLFUNC_service::ServiceExists("tapisrv") ? "tapisrv\0" : nullptr;
-    if (!TOOLFUNC_service::ServiceInstall(0, TVX_SERVICE_NAME, szPath, SERVICE_DEMAND_START, pszDependencies,
-                                          TVX_SERVICE_DESCRIPTION, TVX_SERVICE_DISPLAYNAME)) {
+    // As the product's setup registers it: started with Windows, after the telephony service,
+    // and the path quoted so that a folder with blanks cannot be mistaken for another program.
+    std::string quoted = std::string("\"") + szPath + "\"";
+    if (!TOOLFUNC_service::ServiceInstall(SERVICE_INTERACTIVE_PROCESS, TVX_SERVICE_NAME, quoted.c_str(),
+                                          SERVICE_AUTO_START, "tapisrv\0", TVX_SERVICE_DESCRIPTION,
+                                          TVX_SERVICE_DISPLAYNAME)) {
         std::printf("The service could not be registered (error %lu).\n", GetLastError());
         return 1;
     }
-    std::printf("Service \"%s\" registered for %s.\n", TVX_SERVICE_NAME, szPath);
+    std::printf("Service \"%s\" registered for %s.\n", TVX_SERVICE_NAME, quoted.c_str());
     return 0;
 }
 

@@ -12,11 +12,13 @@ CTelvarixServer::CTelvarixServer(ZarnService& service, ProtocolLog& log) : m_ser
 void CTelvarixServer::OnDispatchCommand(SOCKET s, char* pszLine) { m_service.OnClientLine(s, pszLine); }
 
 void CTelvarixServer::OnConnected(SOCKET s) {
-    sockaddr_in peer = {};
-    int length = sizeof peer;
-    std::uint32_t address = 0;
-    if (getpeername(s, reinterpret_cast<sockaddr*>(&peer), &length) == 0) address = ntohl(peer.sin_addr.s_addr);
-    m_service.OnClientConnected(s, address);
+    sockaddr_in peer = {}, local = {};
+    int peerLength = sizeof peer, localLength = sizeof local;
+    std::uint32_t peerAddress = 0, localAddress = 0;
+    if (getpeername(s, reinterpret_cast<sockaddr*>(&peer), &peerLength) == 0) peerAddress = ntohl(peer.sin_addr.s_addr);
+    if (getsockname(s, reinterpret_cast<sockaddr*>(&local), &localLength) == 0)
+        localAddress = ntohl(local.sin_addr.s_addr);
+    m_service.OnClientConnected(s, peerAddress, localAddress);
 }
 
 void CTelvarixServer::OnDisconnected(SOCKET s) { m_service.OnClientDisconnected(s); }
@@ -34,17 +36,5 @@ void CTelvarixServer::OnTsDebugInfo(unsigned long dwLevel, const char* pszFormat
 }
 
 void CTelvarixServer::Send(SOCKET s, const std::string& line) { SendToClient(s, "%s", line.c_str()); }
-
-void CTelvarixServer::SendToToken(const std::string& token, const std::string& line) {
-    SendToClientsWithTokens(token.c_str(), "%s", line.c_str());
-}
-
-bool CTelvarixServer::AddToken(SOCKET s, const std::string& token) {
-    CTelnetServer::AddToken(s, token.c_str());
-    // The list is cut when full; only a complete entry counts.
-    return std::strstr(SocketToTokens(s), (token + "|").c_str()) != nullptr;
-}
-
-void CTelvarixServer::RemoveToken(SOCKET s, const std::string& token) { CTelnetServer::RemoveToken(s, token.c_str()); }
 
 void CTelvarixServer::Close(SOCKET s) { ClearConnection(s, TRUE); }

@@ -1,5 +1,5 @@
 // The service's connection server: hands connections and lines to the ZARN service and
-// carries its sending and tokens out with the library.
+// carries its sending out with the library.
 #pragma once
 
 #include "ClientLink.h"
@@ -19,9 +19,6 @@ public:
     void OnTsDebugInfo(unsigned long dwLevel, const char* pszFormat, ...) override VESSNET_PRINTF(3, 4);
 
     void Send(SOCKET s, const std::string& line) override;
-    void SendToToken(const std::string& token, const std::string& line) override;
-    bool AddToken(SOCKET s, const std::string& token) override;
-    void RemoveToken(SOCKET s, const std::string& token) override;
     void Close(SOCKET s) override;
 
 private:

@@ -2,12 +2,27 @@
 
 #include <tapi.h>
 
+#include "TapiBase.h"
+
 #include "EventLines.h"
 #include "ProtocolLog.h"
 #include "ZarnFields.h"
 #include "ZarnService.h"
 
 using zarn::LineBuilder;
+
+namespace {
+
+// Whole seconds between two local times, taken as they stand.
+DWORD SecondsBetween(const SYSTEMTIME& from, const SYSTEMTIME& to) {
+    FILETIME a, b;
+    if (!SystemTimeToFileTime(&from, &a) || !SystemTimeToFileTime(&to, &b)) return 0;
+    ULONGLONG ua = (ULONGLONG(a.dwHighDateTime) << 32) | a.dwLowDateTime;
+    ULONGLONG ub = (ULONGLONG(b.dwHighDateTime) << 32) | b.dwLowDateTime;
+    return ub < ua ? 0 : static_cast<DWORD>((ub - ua) / 10000000ULL);
+}
+
+}  // namespace
 
 CTelvarixTapi::CTelvarixTapi(ZarnService& service, ProtocolLog& log)
     : CTapiApp(0), m_service(service), m_log(log), m_dwThreadId(GetCurrentThreadId()) {}
@@ -73,6 +88,45 @@ void CTelvarixTapi::OnCallDelivered(DWORD hCall, DWORD dwCallID, DWORD dwDeviceI
 void CTelvarixTapi::OnCallCleared(DWORD hCall, DWORD dwCallID, DWORD dwDeviceID, char* pszAddress) {
     CallEvent("CallCleared", hCall, dwCallID, dwDeviceID, pszAddress);
     m_service.ForgetCall(dwDeviceID, hCall);
+    m_talkEnds.erase({dwDeviceID, hCall});
+}
+
+std::string CTelvarixTapi::RawCallData(CLineDevice* pDevice, const std::string& decoded) {
+    // Call data are bytes, not text: the library reads them as UTF-16 on a line whose texts are
+    // wide, which turns "order 4711" into "??o". Find the call they came from and read its bytes.
+    for (DWORD pos = 0; pos < pDevice->GetCallCount(); ++pos) {
+        DWORD hCall = pDevice->Calls[pos].hCall;
+        if (CCallInfo(hCall, 2).GetCallData() != decoded) continue;
+        return CCallInfo(hCall, 1).GetCallData();
+    }
+    return decoded;
+}
+
+CLineDevice* CTelvarixTapi::DeviceOfCall(DWORD hCall, DWORD* pdwPos) {
+    for (CLineDevice* p = m_pLineFirst ? m_pLineFirst->GetNext() : nullptr; p; p = p->GetNext()) {
+        long pos = p->GetPosFromCall(hCall);
+        if (pos >= 0) {
+            *pdwPos = static_cast<DWORD>(pos);
+            return p;
+        }
+    }
+    return nullptr;
+}
+
+void CTelvarixTapi::OnCallDisconnected(DWORD hCall, DWORD dwMode) {
+    DWORD pos = 0;
+    CLineDevice* pDevice = DeviceOfCall(hCall, &pos);
+    if (!pDevice) return;
+    // A second DISCONNECTED of the same call tells nothing new.
+    if (pDevice->Calls[pos].dwLastState == LINECALLSTATE_DISCONNECTED) return;
+    DWORD dwDeviceID = pDevice->GetDeviceID();
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    if (m_talkEnds.size() > 4096) m_talkEnds.clear();  // a lost clear must not let it grow for ever
+    m_talkEnds[{dwDeviceID, hCall}] = now;
+    CCallInfo info(hCall, pDevice->GetCharSize());
+    CallEvent("CallDisconnected", hCall, info.GetStruct() ? info.GetCallID() : 0, dwDeviceID, pDevice->GetAddress(),
+              "Mode", zarn::DisconnectModeName(dwMode));
 }
 
 void CTelvarixTapi::OnCallFailed(DWORD hCall, DWORD dwCallID, DWORD dwDeviceID, char* pszAddress) {
@@ -119,23 +173,30 @@ void CTelvarixTapi::OnForwardingChange(DWORD dwDeviceID, char* pszAddress, char*
                                                .Text());
 }
 
-void CTelvarixTapi::OnPhoneStateChange(DWORD dwDeviceID, DWORD dwFlags, char* pszCallData) {
+void CTelvarixTapi::OnPhoneStateChange(DWORD dwDeviceID, DWORD, char* pszCallData) {
     CLineDevice* pDevice = GetDeviceObjectFromLineID(dwDeviceID);
     if (!pDevice) return;
-    m_service.PublishLineEvent(pDevice->GetAddress(), LineBuilder()
-                                                          .Add("Event", "PhoneState")
-                                                          .Add("Ext", pDevice->GetAddress())
-                                                          .Add("DeviceId", dwDeviceID)
-                                                          .Add("Active", (dwFlags & 1) ? 1 : 0)
-                                                          .Add("Held", (dwFlags & 2) ? 1 : 0)
-                                                          .Add("Alerting", (dwFlags & 4) ? 1 : 0)
-                                                          .Add("CallData", pszCallData ? pszCallData : "")
-                                                          .Text());
+    // The flags come from the call table, also when a line opens: the line's own status counts
+    // a ringing call as active.
+    LineView line;
+    line.address = pDevice->GetAddress();
+    line.deviceId = dwDeviceID;
+    line.phoneFlags = pDevice->LineStateSummary & 7;
+    std::string callData = pszCallData ? pszCallData : "";
+    if (pDevice->GetCharSize() == 2) callData = RawCallData(pDevice, callData);
+    m_service.PublishLineEvent(line.address, zarn::PhoneStateLine(line, callData));
 }
 
 void CTelvarixTapi::OnCallRecord(DWORD dwDeviceID, int bInbound, int nConnected, char* pszAddress, char* pszNumber,
                                  SYSTEMTIME* pStart, DWORD dwDuration) {
     if (m_service.HidesNumber(bInbound != 0, pszNumber)) return;
+    // The library measures up to the clear; the talk ended when the far end went.
+    CLineDevice* pDevice = GetDeviceObjectFromLineID(dwDeviceID);
+    for (DWORD pos = 0; pDevice && pStart && pos < pDevice->GetCallCount(); ++pos) {
+        if (&pDevice->Calls[pos].stStart != pStart) continue;
+        auto end = m_talkEnds.find({dwDeviceID, pDevice->Calls[pos].hCall});
+        if (end != m_talkEnds.end() && nConnected) dwDuration = SecondsBetween(*pStart, end->second);
+    }
     LineBuilder line;
     line.Add("Event", "CallRecord")
         .Add("Ext", pszAddress)
@@ -170,6 +231,7 @@ void CTelvarixTapi::OnDebugInfo(DWORD dwLevel, char* pszText) { m_log.Write(3, "
 
 void CTelvarixTapi::OnLineCallbackFunction(DWORD hDevice, DWORD dwMsg, DWORD dwParam1, DWORD dwParam2,
                                            DWORD dwParam3) {
+    if (dwMsg == LINE_CALLSTATE && dwParam1 == LINECALLSTATE_DISCONNECTED) OnCallDisconnected(hDevice, dwParam2);
     // Closing a line from inside its own callback is not safe: the check runs from the loop.
     if (dwMsg == LINE_CALLSTATE && m_service.HasPendingCloses())
         PostThreadMessageA(m_dwThreadId, WM_TVX_CHECK_CLOSES, 0, 0);

@@ -1,17 +1,28 @@
-// The service's telephony object: turns the library's events into ZARN event lines.
+// The service's telephony object: turns the library's events into ZARN event lines
+// (TelvarixTapi.cpp) and gives the service its lines and commands (TelvarixLines.cpp).
 #pragma once
 
+#include <map>
+#include <string>
+#include <utility>
+
 #include "TapiApp.h"
+#include "TelephonyLink.h"
 
 class ProtocolLog;
 class ZarnService;
 
-class CTelvarixTapi : public CTapiApp {
+class CTelvarixTapi : public CTapiApp, public TelephonyLink {
 public:
     CTelvarixTapi(ZarnService& service, ProtocolLog& log);
 
-    // Raises the forwarding and phone state of an open line again, as when it was opened.
-    void ReportLineState(CLineDevice* pDevice) { FinalOpenLine(pDevice); }
+    // TelephonyLink.
+    bool FindLine(const std::string& ext, LineView& line) override;
+    std::vector<LineView> Lines() override;
+    ForwardingView Forwarding(const std::string& address) override;
+    bool OpenLine(const std::string& address, long& lError) override;
+    void CloseLine(const std::string& address) override;
+    bool Run(TelephonyCommand command, const CommandArgs& args, long& lResult) override;
 
     void OnCmdResponse(char* pszExt, char* pszCmd, char* pszOrgCmdId, int bSuccess, char* pszResult) override;
     void OnDeviceInformation(char* pszAddress, DWORD dwCallCount, char* pszText) override;
@@ -42,6 +53,10 @@ public:
     void OnLineCallbackFunction(DWORD hDevice, DWORD dwMsg, DWORD dwParam1, DWORD dwParam2, DWORD dwParam3) override;
 
 private:
+    LineView ViewOf(CLineDevice* pDevice);
+    CLineDevice* DeviceOfCall(DWORD hCall, DWORD* pdwPos);
+    std::string RawCallData(CLineDevice* pDevice, const std::string& decoded);
+    void OnCallDisconnected(DWORD hCall, DWORD dwMode);
     void CallEvent(const char* pszEvent, DWORD hCall, DWORD dwCallID, DWORD dwDeviceID, char* pszAddress,
                    const char* pszKey1 = nullptr, const char* pszValue1 = nullptr, const char* pszKey2 = nullptr,
                    const char* pszValue2 = nullptr);
@@ -49,4 +64,6 @@ private:
     ZarnService& m_service;
     ProtocolLog& m_log;
     DWORD m_dwThreadId;
+    // When each call's talk ended (its far end went), by device id and call handle.
+    std::map<std::pair<DWORD, DWORD>, SYSTEMTIME> m_talkEnds;
 };

@@ -41,43 +41,63 @@ bool Fail(RequestError& error, const char* code, const std::string& field, const
 }  // namespace
 
 const std::vector<CommandInfo>& CommandTable() {
+    using D = DestRule;
     static const std::vector<CommandInfo> table = {
-        {CommandKind::Login, "Login", false, DestRule::None, false, "Password", "log in: {Cmd:Login}{Password:...}"},
-        {CommandKind::Help, "Help", false, DestRule::None, false, "", "this list"},
-        {CommandKind::Quit, "Quit", false, DestRule::None, false, "", "close the connection"},
-        {CommandKind::GetDevices, "GetDevices", false, DestRule::None, false, "",
-         "list every line with its calls"},
-        {CommandKind::MonitorStart, "MonitorStart", true, DestRule::None, false, "",
-         "receive the events of a line"},
-        {CommandKind::MonitorStop, "MonitorStop", true, DestRule::None, false, "", "stop the events of a line"},
-        {CommandKind::MakeCall, "MakeCall", true, DestRule::Required, true, "OffHook",
-         "call Dest from Ext ({OffHook:1} lifts the handset first)"},
-        {CommandKind::ConsultationCall, "ConsultationCall", true, DestRule::Required, true, "",
-         "hold the connected call and call Dest"},
-        {CommandKind::AnswerCall, "AnswerCall", true, DestRule::None, true, "", "answer the ringing call"},
-        {CommandKind::ClearConnection, "ClearConnection", true, DestRule::None, true, "", "hang up"},
-        {CommandKind::HoldCall, "HoldCall", true, DestRule::None, true, "", "put the connected call on hold"},
-        {CommandKind::RetrieveCall, "RetrieveCall", true, DestRule::None, true, "", "take back the held call"},
-        {CommandKind::AlternateCall, "AlternateCall", true, DestRule::None, true, "",
-         "swap the held and the connected call"},
-        {CommandKind::TransferCall, "TransferCall", true, DestRule::None, true, "",
-         "connect the held and the connected call, leave"},
-        {CommandKind::ConferenceCall, "ConferenceCall", true, DestRule::None, true, "",
-         "join the held and the connected call"},
-        {CommandKind::DeflectCall, "DeflectCall", true, DestRule::Required, true, "CallData",
-         "send the ringing or connected call on to Dest"},
-        {CommandKind::PickupCall, "PickupCall", true, DestRule::Required, true, "",
-         "take the call ringing at extension Dest"},
-        {CommandKind::SetForwarding, "SetForwarding", true, DestRule::Optional, true, "",
-         "forward all calls to Dest; no Dest switches forwarding off"},
-        {CommandKind::Diagnostics, "Diagnostics", false, DestRule::None, false, "",
-         "the system and line reports of the telephony library"},
-        {CommandKind::PlayFile, "PlayFile", true, DestRule::None, false, "File",
-         "play a .wav file of the media folder into the connected call"},
-        {CommandKind::RecordFile, "RecordFile", true, DestRule::None, false, "File Bytes",
-         "record Bytes of the connected call into a new .wav file of the media folder"},
+        {CommandKind::Login, "Login", false, D::None, true, "Password", "log in", "{Cmd:Login}{Password:...}"},
+        {CommandKind::Help, "Help", false, D::None, true, "", "this list", "{Cmd:Help}"},
+        {CommandKind::Ping, "Ping", false, D::None, true, "", "is the service there? answers Ok with its time",
+         "{Cmd:Ping}{InvokeId:p1}"},
+        {CommandKind::Quit, "Quit", false, D::None, true, "", "close the connection", "{Cmd:Quit}"},
+        {CommandKind::GetDevices, "GetDevices", false, D::None, false, "", "list every line with its calls",
+         "{Cmd:GetDevices}{InvokeId:d1}"},
+        {CommandKind::MonitorStart, "MonitorStart", true, D::None, false, "", "receive the events of a line",
+         "{Cmd:MonitorStart}{Ext:201}"},
+        {CommandKind::MonitorStop, "MonitorStop", true, D::None, false, "", "stop the events of a line",
+         "{Cmd:MonitorStop}{Ext:201}"},
+        {CommandKind::MakeCall, "MakeCall", true, D::Required, false, "OffHook",
+         "call Dest from Ext ({OffHook:1} lifts the handset first)", "{Cmd:MakeCall}{InvokeId:1}{Ext:201}{Dest:202}"},
+        {CommandKind::ConsultationCall, "ConsultationCall", true, D::Required, false, "",
+         "hold the connected call and call Dest", "{Cmd:ConsultationCall}{InvokeId:2}{Ext:202}{Dest:203}"},
+        {CommandKind::AnswerCall, "AnswerCall", true, D::None, false, "", "answer the ringing call",
+         "{Cmd:AnswerCall}{InvokeId:3}{Ext:202}"},
+        {CommandKind::ClearConnection, "ClearConnection", true, D::None, false, "", "hang up",
+         "{Cmd:ClearConnection}{InvokeId:4}{Ext:201}"},
+        {CommandKind::HoldCall, "HoldCall", true, D::None, false, "", "put the connected call on hold",
+         "{Cmd:HoldCall}{InvokeId:5}{Ext:202}"},
+        {CommandKind::RetrieveCall, "RetrieveCall", true, D::None, false, "", "take back the held call",
+         "{Cmd:RetrieveCall}{InvokeId:6}{Ext:202}"},
+        {CommandKind::AlternateCall, "AlternateCall", true, D::None, false, "",
+         "swap the held and the connected call", "{Cmd:AlternateCall}{InvokeId:7}{Ext:202}"},
+        {CommandKind::TransferCall, "TransferCall", true, D::None, false, "",
+         "connect the held and the connected call, leave", "{Cmd:TransferCall}{InvokeId:8}{Ext:202}"},
+        {CommandKind::ConferenceCall, "ConferenceCall", true, D::None, false, "",
+         "join the held and the connected call", "{Cmd:ConferenceCall}{InvokeId:9}{Ext:202}"},
+        {CommandKind::DeflectCall, "DeflectCall", true, D::Required, false, "CallData",
+         "send the ringing or connected call on to Dest", "{Cmd:DeflectCall}{InvokeId:10}{Ext:202}{Dest:203}"},
+        {CommandKind::PickupCall, "PickupCall", true, D::Required, false, "",
+         "take the call ringing at extension Dest", "{Cmd:PickupCall}{InvokeId:11}{Ext:202}{Dest:203}"},
+        {CommandKind::SetForwarding, "SetForwarding", true, D::Optional, false, "",
+         "forward all calls to Dest; no Dest switches forwarding off",
+         "{Cmd:SetForwarding}{InvokeId:12}{Ext:201}{Dest:0301234}"},
+        {CommandKind::Diagnostics, "Diagnostics", false, D::None, false, "",
+         "the system and line reports of the telephony library", "{Cmd:Diagnostics}{InvokeId:r1}"},
+        {CommandKind::PlayFile, "PlayFile", true, D::None, false, "File",
+         "play a .wav file of the media folder into the connected call",
+         "{Cmd:PlayFile}{InvokeId:f1}{Ext:201}{File:hello.wav}"},
+        {CommandKind::RecordFile, "RecordFile", true, D::None, false, "File Bytes",
+         "record Bytes of the connected call into a new .wav file of the media folder",
+         "{Cmd:RecordFile}{InvokeId:f2}{Ext:201}{File:call.wav}{Bytes:160000}"},
     };
     return table;
+}
+
+std::string HelpFields(const CommandInfo& info) {
+    std::string fields = "Cmd InvokeId";
+    if (info.needsExt) fields += " Ext";
+    if (info.dest == DestRule::Required) fields += " Dest";
+    if (info.dest == DestRule::Optional) fields += " [Dest]";
+    if (*info.extraFields) fields += std::string(" [") + info.extraFields + "]";
+    return fields;
 }
 
 const CommandInfo* FindCommand(const std::string& name) {

@@ -11,6 +11,7 @@ namespace zarn {
 enum class CommandKind {
     Login,
     Help,
+    Ping,
     Quit,
     GetDevices,
     MonitorStart,
@@ -39,13 +40,19 @@ struct CommandInfo {
     const char* name;
     bool needsExt;
     DestRule dest;
-    bool callControl;  // runs on a line the client monitors; answered later with Done
+    bool withoutLogin;        // allowed before the login
     const char* extraFields;  // further optional fields, blank-separated
     const char* summary;
+    const char* example;      // a line that works as it stands on the simulated PBX; "" for none
 };
+
+// A new command: a kind above, a row in CommandTable() and a handler registered with the
+// service (ZarnService::RegisterCommand).
 
 const std::vector<CommandInfo>& CommandTable();
 const CommandInfo* FindCommand(const std::string& name);
+// "Cmd InvokeId Ext Dest [CallData]" for the help line.
+std::string HelpFields(const CommandInfo& info);
 
 struct Request {
     const CommandInfo* info = nullptr;

@@ -29,8 +29,11 @@ const std::string* FieldList::Find(const std::string& key) const {
 
 void FieldList::Add(std::string key, std::string value) { m_fields.push_back({std::move(key), std::move(value)}); }
 
-ParseError ParseLine(const std::string& line, FieldList& out) {
+ParseError ParseLine(const std::string& line, FieldList& out, std::string* pProblemKey) {
     out = FieldList();
+    std::string ignored;
+    std::string& problemKey = pProblemKey ? *pProblemKey : ignored;
+    problemKey.clear();
     for (char c : line) {
         // Tabs count as blanks; every other control character marks binary input.
         if (IsControl(static_cast<unsigned char>(c)) && c != '\t') return ParseError::Binary;
@@ -54,8 +57,14 @@ ParseError ParseLine(const std::string& line, FieldList& out) {
         std::size_t valueStart = i;
         while (i < n && line[i] != '}' && line[i] != '{') ++i;
         if (i == n || line[i] != '}') return ParseError::Malformed;
-        if (i - valueStart > kMaxValueLength) return ParseError::ValueTooLong;
-        if (fields.Has(key)) return ParseError::DuplicateKey;
+        if (i - valueStart > kMaxValueLength) {
+            problemKey = key;
+            return ParseError::ValueTooLong;
+        }
+        if (fields.Has(key)) {
+            problemKey = key;
+            return ParseError::DuplicateKey;
+        }
         if (fields.Fields().size() == kMaxFields) return ParseError::TooManyFields;
         fields.Add(std::move(key), line.substr(valueStart, i - valueStart));
         ++i;
@@ -63,6 +72,50 @@ ParseError ParseLine(const std::string& line, FieldList& out) {
     if (fields.Fields().empty()) return ParseError::Empty;
     out = std::move(fields);
     return ParseError::None;
+}
+
+std::string TypedLine(const std::string& line) {
+    std::size_t first = line.find_first_not_of(" \t");
+    std::size_t last = line.find_last_not_of(" \t");
+    if (first == std::string::npos || line[first] != '(' || line[last] != ')') return line;
+    if (line.find_first_of("{}") != std::string::npos) return line;
+    // A field starts at "(" + key + ":" at the start or right after a field's ")"; it ends at
+    // the ")" before the next start, so values may hold parentheses themselves.
+    std::vector<std::size_t> starts;
+    for (std::size_t i = first; i <= last; ++i) {
+        if (line[i] != '(') continue;
+        std::size_t before = i == first ? std::string::npos : line.find_last_not_of(" \t", i - 1);
+        if (i != first && (before == std::string::npos || line[before] != ')')) continue;
+        std::size_t k = i + 1;
+        while (k <= last && std::isalnum(static_cast<unsigned char>(line[k]))) ++k;
+        if (k == i + 1 || k > last || line[k] != ':' || !std::isalpha(static_cast<unsigned char>(line[i + 1])))
+            continue;
+        starts.push_back(i);
+    }
+    if (starts.empty() || starts.front() != first) return line;
+    std::string out;
+    for (std::size_t n = 0; n < starts.size(); ++n) {
+        std::size_t end = n + 1 < starts.size() ? line.find_last_not_of(" \t", starts[n + 1] - 1) : last;
+        if (line[end] != ')' || end <= starts[n]) return line;
+        out += '{' + line.substr(starts[n] + 1, end - starts[n] - 1) + '}';
+    }
+    return out;
+}
+
+std::string HidePasswords(const std::string& line) {
+    FieldList fields;
+    if (ParseLine(TypedLine(line), fields) == ParseError::None) {
+        if (!fields.Has("Password")) return line;
+        std::string out;
+        for (const Field& f : fields.Fields())
+            out += '{' + f.key + ':' + (EqualsNoCase(f.key, "Password") ? std::string("***") : f.value) + '}';
+        return out;
+    }
+    // A broken line may still hold a guess: show none of it.
+    std::string lower;
+    for (char c : line) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (lower.find("password") != std::string::npos) return "(a line naming a password, not shown)";
+    return line;
 }
 
 const char* ParseErrorName(ParseError error) {

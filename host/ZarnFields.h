@@ -47,7 +47,14 @@ private:
 
 // Parses one line. Blanks between fields and around the line are allowed; keys are letters
 // and digits starting with a letter; values hold any printable character except braces.
-ParseError ParseLine(const std::string& line, FieldList& out);
+// pProblemKey (may be null) names the key of a DuplicateKey or ValueTooLong error.
+ParseError ParseLine(const std::string& line, FieldList& out, std::string* pProblemKey = nullptr);
+// People paste the examples they see, in which braces stand as parentheses: a line made only
+// of (Key:Value) fields is taken as the same fields in braces. Any other line comes back as it is.
+std::string TypedLine(const std::string& line);
+// The line as the protocol file may show it: password values replaced by ***; a line that
+// cannot be read but names a password is not shown at all.
+std::string HidePasswords(const std::string& line);
 const char* ParseErrorName(ParseError error);
 
 // Builds an output line field by field.

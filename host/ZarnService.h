@@ -1,30 +1,30 @@
-// The ZARN service: client sessions, commands carried out on the telephony object, and the
+// The ZARN service: client sessions, commands carried out through the telephony link, and the
 // event lines for the clients that monitor a line.
 //
-// Everything runs on the thread that pumps the messages of both libraries, except
-// ReportChainRefusal, which only posts to that thread.
+// It knows the libraries only through ClientLink and TelephonyLink. Everything runs on the
+// thread that pumps the messages of both libraries, except ReportChainRefusal, which only
+// posts to that thread.
 #pragma once
 
 #include <winsock2.h>
 #include <windows.h>
 
+#include <functional>
 #include <map>
-#include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "AccessRules.h"
 #include "CallFilter.h"
 #include "ClientLink.h"
 #include "HostSettings.h"
-#include "MediaJobs.h"
+#include "LoginThrottle.h"
 #include "MonitorRegistry.h"
 #include "PendingCommands.h"
 #include "ProtocolLog.h"
+#include "TelephonyLink.h"
 #include "ZarnCommands.h"
-
-class CTelvarixTapi;
-class CLineDevice;
 
 // Thread message carrying a refused chain step (wParam: heap ChainRefusal, freed by the handler).
 #define WM_TVX_CHAIN_REFUSAL (WM_APP + 1)
@@ -39,16 +39,21 @@ struct ChainRefusal {
 
 class ZarnService {
 public:
+    // A command's work once its line has been parsed and checked; see RegisterCommand.
+    using CommandHandler = std::function<void(SOCKET, const zarn::Request&)>;
+
     ZarnService(const HostSettings& settings, ProtocolLog& log);
 
-    void Attach(CTelvarixTapi* pTapi, ClientLink* pLink);
+    void Attach(TelephonyLink* pTelephony, ClientLink* pLink);
+    // Commands beyond the built-in ones hook in here (the kind must be in the command table).
+    void RegisterCommand(zarn::CommandKind kind, CommandHandler handler);
 
-    // From the connection server.
-    void OnClientConnected(SOCKET s, std::uint32_t dwPeerAddress);
+    // From the connection server. dwLocalAddress is the address the client reached us on.
+    void OnClientConnected(SOCKET s, std::uint32_t dwPeerAddress, std::uint32_t dwLocalAddress);
     void OnClientDisconnected(SOCKET s);
     void OnClientLine(SOCKET s, const char* pszLine);
     void OnKeepAlive();
-    // Once a second: closes connections that did not log in in time.
+    // Once a second: closes connections that did not log in in time or stayed idle.
     void OnSecondTick();
 
     // From the telephony object.
@@ -59,7 +64,8 @@ public:
     void ForgetCall(DWORD dwDeviceID, DWORD hCall);
     bool HidesNumber(bool bInbound, const std::string& number) const;
     void PublishToAll(const std::string& line);
-    void OnCompletion(char* pszExt, char* pszCmd, char* pszOrgCmdId, int bSuccess, char* pszResult);
+    void OnCompletion(const char* pszExt, const char* pszCmd, const char* pszOrgCmdId, int bSuccess,
+                      const char* pszResult);
     void OnChainRefusal(const ChainRefusal& refusal);
     // Any thread: hands the refusal to the service's thread.
     static void ReportChainRefusal(DWORD dwThreadId, DWORD dwDeviceID, long lInitialError, long lResult);
@@ -77,53 +83,73 @@ public:
     // Before the server stops.
     void AnnounceShutdown();
     std::size_t SessionCount() const { return m_sessions.size(); }
-    // Before the telephony object goes: waits for sounds still playing or recording. False when
-    // some still run after dwMs (their line devices must then stay).
-    bool FinishMediaJobs(DWORD dwMs);
+
+    // For command handlers.
+    void Answer(SOCKET s, const std::string& line);
+    void AnswerError(SOCKET s, const zarn::Request& request, const std::string& code, const std::string& text,
+                     long lTapiError = 0, const std::string& field = std::string());
+    void AnswerOk(SOCKET s, const zarn::Request& request, const std::string& extraFields = std::string());
+    TelephonyLink& Telephony() { return *m_pTelephony; }
+    ProtocolLog& Log() { return m_log; }
+    // The line named by the request's extension, or false after an error answer.
+    bool ResolveLine(SOCKET s, const zarn::Request& request, LineView& line);
+    bool IsMonitoring(SOCKET s, const std::string& address) const { return m_monitors.IsMonitoring(s, address); }
+    bool HasSession(SOCKET s) const { return m_sessions.count(s) != 0; }
+    // Work a handler left running for a client (sounds) ends with its session: called wherever
+    // the service drops a client's pending commands.
+    void OnClientGone(std::function<void(SOCKET)> handler) { m_clientGone.push_back(std::move(handler)); }
 
 private:
     struct Session {
         bool bLoggedIn = false;
         DWORD dwConnectTick = 0;
+        DWORD dwLastInputTick = 0;
+        std::uint32_t dwPeer = 0;
         std::string peer;
     };
 
-    void Answer(SOCKET s, const std::string& line);
-    void AnswerError(SOCKET s, const zarn::Request& request, const std::string& code, const std::string& text,
-                     long lTapiError = 0, const std::string& field = std::string());
-    void AnswerOk(SOCKET s, const zarn::Request& request, const std::string& extraFields = std::string());
-    void Execute(SOCKET s, Session& session, const zarn::Request& request);
-    void DoLogin(SOCKET s, Session& session, const zarn::Request& request);
+    // Sessions (ZarnSessions.cpp).
+    bool AdmitClient(SOCKET s, std::uint32_t dwPeer, std::uint32_t dwLocal, const std::string& peer);
+    void Refuse(SOCKET s, const char* pszError);
+    void DropSession(SOCKET s);
+    void CloseLate(SOCKET s, const char* pszEvent, const char* pszWhy);
+    std::size_t ConnectionsFrom(std::uint32_t dwPeer) const;
+    void DoLogin(SOCKET s, const zarn::Request& request);
+
+    // Commands (ZarnCommandRun.cpp).
+    void RegisterBuiltInCommands();
+    void Execute(SOCKET s, const zarn::Request& request);
     void DoHelp(SOCKET s, const zarn::Request& request);
+    void DoPing(SOCKET s, const zarn::Request& request);
+    void DoQuit(SOCKET s, const zarn::Request& request);
     void DoGetDevices(SOCKET s, const zarn::Request& request);
     void DoMonitorStart(SOCKET s, const zarn::Request& request);
     void DoMonitorStop(SOCKET s, const zarn::Request& request);
     void DoCallControl(SOCKET s, const zarn::Request& request);
-    // The line named by the request's extension, or null after an error answer.
-    CLineDevice* ResolveLine(SOCKET s, const zarn::Request& request, std::string& address);
-    int RunLibraryCommand(const zarn::Request& request, const std::string& address);
+
+    // Lines and events (ZarnLines.cpp).
     void CloseMonitorsOf(SOCKET s);
     // The last monitor of the line has gone: close it now or once its calls are over.
     void ReleaseLine(const std::string& ext);
-    // A client that joins a line already open learns its forwarding and phone state, which the
-    // line's other monitors heard when it opened.
-    void SendLineState(SOCKET s, const std::string& ext);
-    void DoDiagnostics(SOCKET s, const zarn::Request& request);   // DiagnosticsCommands.cpp
-    void DoMediaCommand(SOCKET s, const zarn::Request& request);  // MediaCommands.cpp
-    void OnMediaDone(const MediaJobResult& result);
+    // A client that starts monitoring learns the line's forwarding, phone state and calls.
+    void SendLineState(SOCKET s, const std::string& invokeId, const LineView& line, bool bForwarding);
+    void SendToMonitors(const std::string& ext, const std::string& line);
 
     HostSettings m_settings;
     ProtocolLog& m_log;
-    CTelvarixTapi* m_pTapi = nullptr;
+    TelephonyLink* m_pTelephony = nullptr;
     ClientLink* m_pLink = nullptr;
     AddressList m_allowed;
+    std::uint32_t m_dwListenAddress = 0;  // 0: any
+    LoginThrottle m_throttle;
     CallFilter m_filter;
     MonitorRegistry m_monitors;
     PendingCommands m_pending;
     std::map<SOCKET, Session> m_sessions;
+    std::map<zarn::CommandKind, CommandHandler> m_handlers;
+    std::vector<std::function<void(SOCKET)>> m_clientGone;
     std::set<std::string> m_closePending;
+    // Disconnected calls the service dropped itself to free a line nobody monitors.
+    std::set<std::pair<std::string, std::uint32_t>> m_drops;
     bool m_bShowEvents = false;
-    // While set, line events go to this connection alone (the state of a line it joins).
-    SOCKET m_stateTarget = INVALID_SOCKET;
-    std::unique_ptr<MediaJobs> m_pMedia;  // made on first use, on this thread
 };

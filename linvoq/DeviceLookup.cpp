@@ -12,15 +12,15 @@ CLineDevice* FindDevice(Match match) {
     return nullptr;
 }
 
-// An address matches itself, or a longer address that ends a "-" group with it (030-1234).
+// An address matches itself, or a longer address whose last "-" group is it (030-1234), so that
+// "1234" never reaches "030-12345" or "030-1234-5".
 bool AddressMatches(const char* deviceAddress, const char* address) {
     if (std::strcmp(deviceAddress, address) == 0) return true;
-    char dashed[72];
+    std::size_t deviceLen = std::strlen(deviceAddress);
     std::size_t len = std::strlen(address);
-    if (len + 2 > sizeof dashed) return false;
-    dashed[0] = '-';
-    std::memcpy(dashed + 1, address, len + 1);
-    return std::strstr(deviceAddress, dashed) != nullptr;
+    if (deviceLen < len + 1) return false;
+    const char* tail = deviceAddress + deviceLen - len;
+    return tail[-1] == '-' && std::strcmp(tail, address) == 0;
 }
 
 }  // namespace

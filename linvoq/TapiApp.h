@@ -69,7 +69,7 @@ public:
     void SetOrgCmdId(DWORD dwOrgCmdId);
 
     // Lookups, walking the line list from its head device.
-    CLineDevice* GetDeviceObjectFromAddress(char* pszAddress);  // equal, or containing "-" + address
+    CLineDevice* GetDeviceObjectFromAddress(char* pszAddress);  // equal, or ending in "-" + address
     CLineDevice* GetDeviceObjectFromLine(DWORD hLine);
     CLineDevice* GetDeviceObjectFromLineID(DWORD dwDeviceID);
     CLineDevice* GetDeviceObjectFromLineName(char* pszName);

@@ -6,8 +6,12 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TVX_BUILD_DIR:-$root/build}
 bash "$root/scripts/install-deps.sh"
-echo "Building (log: $build.log)..."
-bash "$root/scripts/build.sh" >"$build.log" 2>&1 || { tail -40 "$build.log"; exit 1; }
+# Only what this job runs: the service with its libraries, and the simulated tapi32.dll.
+echo "Building the service and the simulator (log: $build.log)..."
+{
+    cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=Release
+    cmake --build "$build" -j"$(nproc)" --target telvarix tapi32
+} >"$build.log" 2>&1 || { tail -40 "$build.log"; exit 1; }
 echo "Preparing the Wine prefix..."
 "$root/scripts/wine-run.sh" up "$build"
 trap '"$root/scripts/wine-run.sh" down "$build"' EXIT
@@ -34,6 +38,8 @@ TEXT
 # terminal can ring the phones through the simulator's control port.
 export TVX_SIM_DEMO=${TVX_SIM_DEMO:-1}
 export TVX_SIM_CONTROL_PORT=${TVX_SIM_CONTROL_PORT:-25099}
+# Like real phones, the simulated ones are put down a few seconds after the far end hung up.
+export TVX_SIM_ONHOOK_AFTER_MS=${TVX_SIM_ONHOOK_AFTER_MS:-4000}
 cat <<TEXT
 This console shows the events of every line (--show-events). A scripted call from 0301234 rings 201
 a few seconds after the start. The simulated phones take orders on port $TVX_SIM_CONTROL_PORT:

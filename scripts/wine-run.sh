@@ -9,7 +9,16 @@ mode=${1:?mode}; build=${2:?build dir}; shift 2
 state="$build/wine"
 mkdir -p "$state"
 
-export WINEARCH=win32
+# The product is 32-bit: a 32-bit prefix where the kernel can start 32-bit programs, otherwise a
+# 64-bit prefix for the 64-bit build of the same sources (see wine-arch.sh).
+if [ "$(bash "$(dirname "$0")/wine-arch.sh")" = x86_64 ]; then
+    export WINEARCH=win64
+    wine=/usr/lib/wine/wine64
+    export WINELOADER=$wine
+else
+    export WINEARCH=win32
+    wine=wine
+fi
 export WINEPREFIX="$state/prefix"
 export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko downloads (there is no network); our simulated tapi32.dll beside the binaries wins.
@@ -36,7 +45,7 @@ write_sound_config() {
 # Wine would try PulseAudio first; there is none, and ALSA is the device we configured.
 select_sound_driver() {
     [ -f "$WINEPREFIX/tvx-sound.ready" ] && return 0
-    wine reg add 'HKCU\Software\Wine\Drivers' /v Audio /t REG_SZ /d alsa /f >>"$state/wineboot.log" 2>&1 9>&-
+    "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Audio /t REG_SZ /d alsa /f >>"$state/wineboot.log" 2>&1 9>&-
     wineserver -w 9>&-
     touch "$WINEPREFIX/tvx-sound.ready"
 }
@@ -50,9 +59,9 @@ install_provider() {
     cp "$file" "$target"
     local key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Telephony\Providers'
     {
-        wine reg add "$key" /v NumProviders /t REG_DWORD /d 1 /f
-        wine reg add "$key" /v ProviderFilename0 /t REG_SZ /d tvxsim.tsp /f
-        wine reg add "$key" /v ProviderID0 /t REG_DWORD /d 1 /f
+        "$wine" reg add "$key" /v NumProviders /t REG_DWORD /d 1 /f
+        "$wine" reg add "$key" /v ProviderFilename0 /t REG_SZ /d tvxsim.tsp /f
+        "$wine" reg add "$key" /v ProviderID0 /t REG_DWORD /d 1 /f
     } >>"$state/wineboot.log" 2>&1 9>&-
     # The persistent server starts below only when no server is left from these commands.
     wineserver -w 9>&-
@@ -63,10 +72,10 @@ install_provider() {
 create_prefix() {
     [ -f "$state/prefix.ready" ] && return 0
     rm -rf "$WINEPREFIX"
-    wineboot --init >"$state/wineboot.log" 2>&1 9>&-
+    "$wine" wineboot --init >"$state/wineboot.log" 2>&1 9>&-
     wineserver -w 9>&-
     # A crashing program must fail, not wait for a person at the crash dialog.
-    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >>"$state/wineboot.log" 2>&1 9>&-
+    "$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >>"$state/wineboot.log" 2>&1 9>&-
     wineserver -w 9>&-
     # A prefix whose creation failed must not count as ready for every later run.
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
@@ -119,7 +128,7 @@ up() {
         # output elsewhere: a service started by a test program would hold ctest's pipe open.
         wineserver -p 9>&-
         use_display
-        wine cmd /c exit 9>&-
+        "$wine" cmd /c exit 9>&-
     ) 9>"$state/lock" </dev/null >>"$state/up.log" 2>&1
 }
 
@@ -137,12 +146,12 @@ case "$mode" in
     run)
         up || exit 1
         use_display
-        exec wine "$@" ;;
+        exec "$wine" "$@" ;;
     env)
         # Print the environment for a shell: eval "$(scripts/wine-run.sh env build)"
         up >/dev/null || exit 1
         use_display
-        for v in WINEARCH WINEPREFIX WINEDEBUG WINEDLLOVERRIDES DISPLAY XDG_CONFIG_HOME TVX_WAVE_PLAYED TVX_WAVE_SOURCE; do
+        for v in WINEARCH WINEPREFIX WINEDEBUG WINEDLLOVERRIDES WINELOADER DISPLAY XDG_CONFIG_HOME TVX_WAVE_PLAYED TVX_WAVE_SOURCE; do
             printf 'export %s=%q\n' "$v" "${!v:-}"
         done ;;
     *)

@@ -337,7 +337,10 @@ void FarEndGone(Sim& sim, Call& call, DWORD mode) {
     DWORD was = call.state;
     if (was == LINECALLSTATE_IDLE || was == LINECALLSTATE_DISCONNECTED) return;
     SetState(sim, call, LINECALLSTATE_DISCONNECTED, mode);
-    if ((was & kRinging) || !HasOwner(call)) SetState(sim, call, LINECALLSTATE_IDLE);
+    if ((was & kRinging) || !HasOwner(call))
+        SetState(sim, call, LINECALLSTATE_IDLE);
+    else
+        NoteFarEndGone(sim, call);
 }
 
 bool FarEndAnswers(Sim& sim, Call& call) {

@@ -75,6 +75,8 @@ void HangUp(Sim& sim, Call& call);
 // The far end of an appearance went away with `mode`: DISCONNECTED here; a call that only rang,
 // or that no application owns, then goes IDLE.
 void FarEndGone(Sim& sim, Call& call, DWORD mode);
+// A phone left DISCONNECTED by its far end is put down later when TVX_SIM_ONHOOK_AFTER_MS says so.
+void NoteFarEndGone(Sim& sim, Call& call);
 // The far end of an outgoing appearance answers, hangs up or is busy (simFarEnd*). False when
 // the call is not in a state where that can happen.
 bool FarEndAnswers(Sim& sim, Call& call);

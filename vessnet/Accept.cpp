@@ -1,4 +1,5 @@
 // Accepting a client into the lowest free slot, or the lowest slot held for over a day.
+#include "DeferredClose.h"
 #include "LineGatherer.h"
 #include "ServerState.h"
 
@@ -10,8 +11,10 @@ namespace {
 
 constexpr long kMaxConnectionAge = 86400;  // seconds
 
-void TakeSlot(TS_CONNECTION& slot, SOCKET s, long now, DWORD dwIP)
+void TakeSlot(long pos, SOCKET s, long now, DWORD dwIP)
 {
+    TS_CONNECTION& slot = g_Connections[pos];
+    vessnet::ResetSlotState(pos);
     slot.Socket = s;
     slot.szTokens[0] = '\0';
     slot.tConnected = now;
@@ -34,8 +37,14 @@ void CTelnetServer::OnNewConnection()
     if (s == INVALID_SOCKET)
         return;
 
-    ClearConnection(s, FALSE);  // a stale slot may still carry this socket value
-    WSAAsyncSelect(s, m_hWndHidden, WM_SOCKET_NOTIFY, FD_READ | FD_CLOSE);
+    // The value is new to us, so an old handle with it was closed elsewhere: a close still
+    // due for it, or a stale slot holding it, must not touch this connection.
+    vessnet::ForgetDueClose(s);
+    ClearConnection(s, FALSE);
+    // Lines go out as they are sent: no wait for the client's delayed acknowledgement.
+    BOOL bNoDelay = TRUE;
+    setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&bNoDelay), sizeof bNoDelay);
+    WSAAsyncSelect(s, m_hWndHidden, WM_SOCKET_NOTIFY, FD_READ | FD_WRITE | FD_CLOSE);
 
     const long now = vessnet::Now();
     for (long pos = 0; pos < TS_MAX_CONNECTIONS; ++pos) {
@@ -46,7 +55,7 @@ void CTelnetServer::OnNewConnection()
         }
         if (!IsValidSocket(slot.Socket)) {
             OnTsDebugInfo(2, " Insert Socket at Pos: %d", static_cast<int>(pos));
-            TakeSlot(slot, s, now, m_SockAddrIn.sin_addr.s_addr);
+            TakeSlot(pos, s, now, m_SockAddrIn.sin_addr.s_addr);
             OnConnected(s);
             return;
         }

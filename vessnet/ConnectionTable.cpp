@@ -1,4 +1,6 @@
 // The fixed table of 248 connection slots: freeing, clearing and lookups.
+#include "ClientOutput.h"
+#include "DeferredClose.h"
 #include "LineGatherer.h"
 #include "ServerState.h"
 
@@ -9,14 +11,16 @@ using vessnet::SlotHolds;
 
 namespace {
 
-void FreeSlot(TS_CONNECTION& slot)
+void FreeSlot(long pos)
 {
+    TS_CONNECTION& slot = g_Connections[pos];
     slot.Socket = INVALID_SOCKET;
     slot.tConnected = 0;
     slot.szTokens[0] = '\0';
     std::uint32_t n = 0;
     vessnet::ClearLine(slot.szLine, n);
     slot.nLength = n;
+    vessnet::ResetSlotState(pos);
 }
 
 }  // namespace
@@ -24,10 +28,15 @@ void FreeSlot(TS_CONNECTION& slot)
 void CTelnetServer::ResetSockets()
 {
     OnTsDebugInfo(1, "CTelnetServer::ResetSockets");
-    for (TS_CONNECTION& slot : g_Connections) {
-        if (IsValidSocket(slot.Socket))
+    ConnectionLock lock;
+    for (long pos = 0; pos < TS_MAX_CONNECTIONS; ++pos) {
+        TS_CONNECTION& slot = g_Connections[pos];
+        if (IsValidSocket(slot.Socket)) {
+            vessnet::FlushSlot(pos);  // what the socket takes now still reaches the client
             closesocket(slot.Socket);
+        }
         slot.Socket = INVALID_SOCKET;
+        vessnet::ResetSlotState(pos);
     }
 }
 
@@ -35,13 +44,20 @@ void CTelnetServer::ClearConnection(SOCKET s, BOOL bNotify)
 {
     OnTsDebugInfo(2, "CTelnetServer::ClearConnection %d", static_cast<int>(s));
     ConnectionLock lock;
-    for (TS_CONNECTION& slot : g_Connections) {
-        if (!SlotHolds(slot, s))
+    for (long pos = 0; pos < TS_MAX_CONNECTIONS; ++pos) {
+        if (!SlotHolds(g_Connections[pos], s))
             continue;
-        // Closed later, on the window's thread, after any notification already queued for it.
-        if (bNotify && !(m_hWndHidden != nullptr && PostMessageA(m_hWndHidden, WM_CLOSE_SOCKET, s, 0)))
-            closesocket(s);
-        FreeSlot(slot);  // dwIP stays
+        if (bNotify) {
+            std::size_t unsent = vessnet::FlushSlot(pos);
+            if (unsent > 0)
+                OnTsDebugInfo(2, " Socket %d cleared with %u bytes unsent", static_cast<int>(s), static_cast<unsigned>(unsent));
+            // No notification of s may reach the window after this; then it is closed later,
+            // on the window's thread, once OnDisconnected is over.
+            if (m_hWndHidden != nullptr)
+                WSAAsyncSelect(s, m_hWndHidden, 0, 0);
+            vessnet::DeferClose(m_hWndHidden, s);
+        }
+        FreeSlot(pos);  // dwIP stays
         if (bNotify)
             OnDisconnected(s);
     }

@@ -1,5 +1,7 @@
 #include "HiddenWindow.h"
 
+#include "ClientOutput.h"
+#include "DeferredClose.h"
 #include "ServerState.h"
 
 namespace vessnet {
@@ -51,6 +53,21 @@ LRESULT CALLBACK CTelnetServer::HiddenWindowProc(HWND hWnd, UINT uMsg, WPARAM wP
     if (self == nullptr)
         return DefWindowProcA(hWnd, uMsg, wParam, lParam);
 
+    vessnet::SendBatch batch;  // what the host sends while this message is handled goes out together
+
+    // Connections whose output queue ran over are cleared here, outside any sending operation.
+    if (InterlockedExchange(&vessnet::g_lOverflowDue, 0) != 0) {
+        vessnet::ConnectionLock lock;
+        for (long pos = 0; pos < TS_MAX_CONNECTIONS; ++pos) {
+            const SOCKET s = vessnet::g_Connections[pos].Socket;
+            if (!vessnet::IsValidSocket(s) || !vessnet::g_Slots[pos].overflowed)
+                continue;
+            self->OnTsDebugInfo(0, " Output queue full, socket %d cleared, %lu bytes dropped", static_cast<int>(s),
+                                vessnet::g_Slots[pos].dropped);
+            self->ClearConnection(s, TRUE);
+        }
+    }
+
     switch (uMsg) {
     case WM_TIMER:
         self->OnTsDebugInfo(3, "WM_TIMER %d", static_cast<int>(wParam));
@@ -72,8 +89,22 @@ LRESULT CALLBACK CTelnetServer::HiddenWindowProc(HWND hWnd, UINT uMsg, WPARAM wP
             self->OnTsDebugInfo(2, "FD_ACCEPT");
             if (wError == 0)
                 self->OnNewConnection();
+        } else if (wEvent == FD_WRITE) {
+            self->OnTsDebugInfo(3, "FD_WRITE %d", static_cast<int>(s));
+            vessnet::ConnectionLock lock;
+            long pos = self->GetConnectionPos(s);
+            if (wError == 0 && pos >= 0)
+                vessnet::FlushSlot(pos);
         } else if (wEvent == FD_CLOSE) {
             self->OnTsDebugInfo(2, "FD_CLOSE %d", static_cast<int>(s));
+            vessnet::ConnectionLock lock;
+            long pos = self->GetConnectionPos(s);
+            if (pos >= 0 && vessnet::g_Slots[pos].reading) {
+                // The host pumps messages inside a dispatch of this connection: its read
+                // finishes first and then handles the close.
+                vessnet::g_Slots[pos].closeAfterRead = true;
+                return 0;
+            }
             for (int i = 0; i < kMaxReadsOnClose && self->GetConnectionPos(s) >= 0 && HasPendingBytes(s); ++i)
                 self->ReadConnection(s);
             self->ClearConnection(s, TRUE);
@@ -81,10 +112,15 @@ LRESULT CALLBACK CTelnetServer::HiddenWindowProc(HWND hWnd, UINT uMsg, WPARAM wP
         return 0;
     }
 
-    case WM_CLOSE_SOCKET:
+    case WM_CLOSE_SOCKET: {
         self->OnTsDebugInfo(3, "WM_CLOSE_SOCKET");
-        closesocket(static_cast<SOCKET>(wParam));
+        vessnet::ConnectionLock lock;
+        vessnet::CloseIfDue(static_cast<SOCKET>(wParam));
         return 0;
+    }
+
+    case vessnet::WM_OUTPUT_OVERFLOW:
+        return 0;  // a wake-up only: the connections were cleared above
 
     default:
         return DefWindowProcA(hWnd, uMsg, wParam, lParam);

@@ -4,21 +4,37 @@
 
 namespace vessnet {
 
-Gathered GatherByte(char* line, std::uint32_t& length, char c)
+namespace {
+
+void StartSkip(char* line, std::uint32_t& length, LineSkip& skip)
 {
-    if (IsLineEnd(c))
+    skip.active = true;
+    skip.bytes = static_cast<std::uint32_t>(kLineSize);
+    ClearLine(line, length);
+}
+
+}  // namespace
+
+Gathered GatherByte(char* line, std::uint32_t& length, LineSkip& skip, char c)
+{
+    if (IsLineEnd(c)) {
+        if (skip.active) {
+            skip.active = false;
+            return Gathered::Dropped;
+        }
         return length == 0 ? Gathered::Ignored : Gathered::Complete;
+    }
+    if (skip.active) {
+        if (skip.bytes != UINT32_MAX)
+            ++skip.bytes;
+        return Gathered::Skipped;
+    }
     // A length beyond the buffer can only come from a corrupted slot; never write past it.
-    if (length >= kLineSize) {
-        ClearLine(line, length);
-        return Gathered::Discarded;
+    if (length >= kLineSize - 1) {
+        StartSkip(line, length, skip);
+        return Gathered::Skipped;
     }
     line[length++] = c;
-    if (length >= kLineSize) {
-        // No room left for the terminator: an over-long line is dropped whole.
-        ClearLine(line, length);
-        return Gathered::Discarded;
-    }
     return Gathered::Stored;
 }
 

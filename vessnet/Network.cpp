@@ -1,4 +1,5 @@
 // Construction, start and stop of the server.
+#include "DeferredClose.h"
 #include "HiddenWindow.h"
 #include "PortText.h"
 #include "ServerState.h"
@@ -15,25 +16,42 @@ CTelnetServer* CTelnetServer::m_pThisTS = nullptr;
 UINT CTelnetServer::m_wKaTimer = 0;
 
 namespace {
+
 constexpr int kBindTries = 5;
-constexpr int kListenBacklog = 5;
+// A burst of clients connecting at once must all be taken, not left half-open by the system.
+constexpr int kListenBacklog = SOMAXCONN;
+
+void CloseListener(CTelnetServer& server, SOCKET& listener)
+{
+    server.OnTsDebugInfo(2, " Close socket %d", static_cast<int>(listener));
+    if (IsValidSocket(listener))
+        closesocket(listener);
+    listener = INVALID_SOCKET;
 }
 
+}  // namespace
+
+// The last constructed instance gets the events. Only the first one resets the table: a
+// second object must not cut the live connections of the running server.
 CTelnetServer::CTelnetServer()
 {
+    const bool bFirst = m_pThisTS == nullptr;
     m_pThisTS = this;
-    ResetSockets();
+    if (bFirst)
+        ResetSockets();
 }
 
 CTelnetServer::CTelnetServer(const CTelnetServer&) {}
 
 CTelnetServer& CTelnetServer::operator=(const CTelnetServer&) { return *this; }
 
+// Copies and instances that were superseded leave the running server alone.
 CTelnetServer::~CTelnetServer()
 {
+    if (m_pThisTS != this)
+        return;
     StopNetwork();
-    if (m_pThisTS == this)
-        m_pThisTS = nullptr;  // the window procedure must not reach a dead object
+    m_pThisTS = nullptr;  // the window procedure must not reach a dead object
 }
 
 void CTelnetServer::OnDispatchCommand(SOCKET, char*) {}
@@ -41,6 +59,7 @@ void CTelnetServer::OnConnected(SOCKET) {}
 void CTelnetServer::OnDisconnected(SOCKET) {}
 void CTelnetServer::OnKaTimer() {}
 void CTelnetServer::OnTsDebugInfo(unsigned long, const char*, ...) {}
+void CTelnetServer::OnLineDropped(SOCKET, int) {}
 
 int CTelnetServer::StartNetwork(const char* pszName, const char* pszPort)
 {
@@ -53,11 +72,21 @@ int CTelnetServer::StartNetwork(const char* pszName, const char* pszPort)
     m_SockAddrIn.sin_port = htons(vessnet::ParsePortText(pszPort));
     m_SockAddrIn.sin_addr.s_addr = htonl(INADDR_ANY);
 
+    // A second start replaces the listener; the first one must not go on accepting unseen.
+    if (IsValidSocket(m_ServerSocket))
+        CloseListener(*this, m_ServerSocket);
+
     vessnet::RegisterHiddenWindowClass(pszName, HiddenWindowProc);
     if (m_hWndHidden == nullptr) {
         OnTsDebugInfo(1, " Create Hidden Window");
         m_hWndHidden = vessnet::CreateHiddenWindow(pszName);
         OnTsDebugInfo(1, " m_hWndHidden: 0x%08X", static_cast<unsigned>(reinterpret_cast<UINT_PTR>(m_hWndHidden)));
+        if (m_hWndHidden == nullptr) {
+            // Without the window no socket event would ever be dispatched.
+            OnTsDebugInfo(0, " CreateWindow-Fehler %lu", GetLastError());
+            StopNetwork();
+            return 0;
+        }
     }
 
     // Started once and held until StopNetwork, so start-up and clean-up stay balanced.
@@ -116,32 +145,17 @@ int CTelnetServer::StartNetwork(const char* pszName, const char* pszPort)
     return 1;
 }
 
-namespace {
-
-// Sockets cleared with notification are closed when their WM_CLOSE_SOCKET is handled; those
-// still queued die with the window unless closed here.
-void CloseQueuedSockets(HWND hWnd)
-{
-    MSG msg;
-    for (int i = 0; i < 4 * TS_MAX_CONNECTIONS && hWnd != nullptr &&
-                    PeekMessageA(&msg, hWnd, WM_CLOSE_SOCKET, WM_CLOSE_SOCKET, PM_REMOVE);
-         ++i)
-        closesocket(static_cast<SOCKET>(msg.wParam));
-}
-
-}  // namespace
-
 void CTelnetServer::StopNetwork()
 {
     OnTsDebugInfo(1, "CTelnetServer::StopNetwork");
     ResetSockets();
-    if (m_ServerSocket != 0) {
-        OnTsDebugInfo(2, " Close socket %d", static_cast<int>(m_ServerSocket));
-        if (IsValidSocket(m_ServerSocket))
-            closesocket(m_ServerSocket);
-        m_ServerSocket = INVALID_SOCKET;
+    if (m_ServerSocket != 0)
+        CloseListener(*this, m_ServerSocket);
+    {
+        // Sockets cleared with notification whose WM_CLOSE_SOCKET has not come yet.
+        vessnet::ConnectionLock lock;
+        vessnet::CloseAllDue();
     }
-    CloseQueuedSockets(m_hWndHidden);
     if (vessnet::g_bWsaHeld) {
         WSACleanup();
         vessnet::g_bWsaHeld = false;

@@ -1,5 +1,7 @@
-// The four sending operations, each with its own static buffer. The result of send is not
-// looked at: a broken connection is cleared when its FD_CLOSE arrives.
+// The four sending operations, each with its own static buffer. A line goes out whole: what
+// the socket does not take at once waits in the connection's queue (ClientOutput). A broken
+// connection is cleared when its FD_CLOSE arrives, one whose queue runs over soon after.
+#include "ClientOutput.h"
 #include "SendText.h"
 #include "ServerState.h"
 #include "TokenList.h"
@@ -12,8 +14,15 @@ using vessnet::kSendBufferSize;
 
 namespace {
 
-void SendBytes(SOCKET s, const char* data, std::size_t n)
+// A stored connection gets the line whole or queued; any other socket gets one plain send.
+void SendBytes(SOCKET s, const char* data, std::size_t n, HWND hWnd)
 {
+    for (long pos = 0; pos < TS_MAX_CONNECTIONS; ++pos) {
+        if (vessnet::SlotHolds(g_Connections[pos], s)) {
+            vessnet::SendToSlot(pos, data, n, hWnd);
+            return;
+        }
+    }
     send(s, data, static_cast<int>(n), 0);
 }
 
@@ -28,7 +37,7 @@ void CTelnetServer::SendToClient(SOCKET s, const char* pszFormat, ...)
     std::size_t n = vessnet::FormatSendText(szBuffer, pszFormat, args);
     va_end(args);
     OnTsDebugInfo(4, " szBuffer: %s", szBuffer);
-    SendBytes(s, szBuffer, n);  // no terminating NUL for a single client
+    SendBytes(s, szBuffer, n, m_hWndHidden);  // no terminating NUL for a single client
 }
 
 void CTelnetServer::SendToClientWithToken(const char* pszToken, const char* pszFormat, ...)
@@ -42,7 +51,7 @@ void CTelnetServer::SendToClientWithToken(const char* pszToken, const char* pszF
     OnTsDebugInfo(4, " szBuffer: %s", szBuffer);
     SOCKET s = TokenToSocket(pszToken);
     if (IsValidSocket(s))
-        SendBytes(s, szBuffer, n + 1);
+        SendBytes(s, szBuffer, n + 1, m_hWndHidden);
 }
 
 void CTelnetServer::SendToClientsWithTokens(const char* pszToken, const char* pszFormat, ...)
@@ -58,9 +67,9 @@ void CTelnetServer::SendToClientsWithTokens(const char* pszToken, const char* ps
         return;
     char entry[vessnet::kTokenEntrySize];
     vessnet::MakeTokenEntry(entry, pszToken);
-    for (const TS_CONNECTION& slot : g_Connections)
-        if (IsValidSocket(slot.Socket) && vessnet::TokenListMatches(slot.szTokens, entry))
-            SendBytes(slot.Socket, szBuffer, n + 1);
+    for (long pos = 0; pos < TS_MAX_CONNECTIONS; ++pos)
+        if (IsValidSocket(g_Connections[pos].Socket) && vessnet::TokenListMatches(g_Connections[pos].szTokens, entry))
+            vessnet::SendToSlot(pos, szBuffer, n + 1, m_hWndHidden);
 }
 
 void CTelnetServer::SendToAllClients(const char* pszFormat, ...)
@@ -71,7 +80,7 @@ void CTelnetServer::SendToAllClients(const char* pszFormat, ...)
     va_start(args, pszFormat);
     std::size_t n = vessnet::FormatSendText(szBuffer, pszFormat, args);
     va_end(args);
-    for (const TS_CONNECTION& slot : g_Connections)
-        if (IsValidSocket(slot.Socket))
-            SendBytes(slot.Socket, szBuffer, n + 1);
+    for (long pos = 0; pos < TS_MAX_CONNECTIONS; ++pos)
+        if (IsValidSocket(g_Connections[pos].Socket))
+            vessnet::SendToSlot(pos, szBuffer, n + 1, m_hWndHidden);
 }

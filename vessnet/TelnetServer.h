@@ -24,6 +24,7 @@
 // Messages of the hidden window.
 #define WM_SOCKET_NOTIFY (WM_USER + 106)  // wParam socket, LOWORD(lParam) event, HIWORD error
 #define WM_CLOSE_SOCKET (WM_USER + 107)   // wParam socket to close; posted by ClearConnection
+                                          // (a socket the library did not post is left open)
 
 #define TS_MAX_CONNECTIONS 248
 #define TS_LINE_SIZE 2048
@@ -57,6 +58,11 @@ public:
     virtual void OnKaTimer();
     // Every trace line: level 0 errors ... 4 the full text being sent.
     virtual void OnTsDebugInfo(unsigned long dwLevel, const char* pszFormat, ...) VESSNET_PRINTF(3, 4);
+    // Added after the original slots, which keep their order. A line of 2048 or more
+    // characters was received and dropped whole, up to and including its line end; nBytes is
+    // its length without the line end (INT_MAX when longer). One call per dropped line, so a
+    // host can answer it as it answers every other line.
+    virtual void OnLineDropped(SOCKET s, int nBytes);
 
     // Listens on the decimal TCP port in pszPort on all local interfaces. pszName names the
     // hidden window's class and title. Returns 1 when listening, else 0. pszPort must not be null.

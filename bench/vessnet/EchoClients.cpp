@@ -7,8 +7,8 @@ namespace {
 constexpr DWORD kWaitMs = 30000;  // no client waits longer than this for anything
 }
 
-EchoClients::EchoClients(std::uint16_t port, int clients, int linesEach)
-    : m_port(port), m_clients(clients), m_linesEach(linesEach)
+EchoClients::EchoClients(std::uint16_t port, int clients, int linesEach, int monitors, bool monitorsRead)
+    : m_port(port), m_clients(clients), m_linesEach(linesEach), m_monitors(monitors), m_monitorsRead(monitorsRead)
 {
     m_go = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     m_finish = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -25,6 +25,8 @@ EchoClients::~EchoClients()
 
 void EchoClients::Start()
 {
+    for (int i = 0; i < m_monitors; ++i)
+        m_threads.emplace_back(&EchoClients::RunMonitor, this);
     for (int id = 0; id < m_clients; ++id)
         m_threads.emplace_back(&EchoClients::Run, this, id);
 }
@@ -59,9 +61,11 @@ bool EchoClients::ReadLine(SOCKET s, std::vector<char>& pending, std::vector<cha
     return false;
 }
 
-void EchoClients::Run(int id)
+SOCKET EchoClients::ConnectOne(int receiveBuffer)
 {
     SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (receiveBuffer > 0)
+        setsockopt(s, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&receiveBuffer), sizeof receiveBuffer);
     DWORD timeout = kWaitMs;
     setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
     setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
@@ -75,8 +79,35 @@ void EchoClients::Run(int id)
     WaitForSingleObject(m_connectTurn, kWaitMs);
     bool ok = connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
     ReleaseMutex(m_connectTurn);
-    if (ok)
-        ++m_connected;
+    if (!ok) {
+        closesocket(s);
+        return INVALID_SOCKET;
+    }
+    ++m_connected;
+    return s;
+}
+
+void EchoClients::RunMonitor()
+{
+    SOCKET s = ConnectOne(4096);  // a small window: a stalled one fills soon
+    if (s == INVALID_SOCKET)
+        return;
+    send(s, "MONITOR\r\n", 9, 0);
+    if (m_monitorsRead) {
+        DWORD timeout = 100;
+        setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
+        char buffer[65536];
+        while (WaitForSingleObject(m_finish, 0) == WAIT_TIMEOUT)
+            recv(s, buffer, sizeof buffer, 0);
+    }
+    WaitForSingleObject(m_finish, INFINITE);
+    closesocket(s);
+}
+
+void EchoClients::Run(int id)
+{
+    SOCKET s = ConnectOne(0);
+    bool ok = s != INVALID_SOCKET;
 
     WaitForSingleObject(m_go, kWaitMs);
     std::vector<char> pending, line;

@@ -80,3 +80,30 @@ TEST(HostProtocolLog, AFullFileMovesOnWhileRunning) {
         DeleteFileA((dir + name).c_str());
     RemoveDirectoryA(dir.c_str());
 }
+
+TEST(HostProtocolLog, AFileThatCannotBeMovedIsContinuedNeverEmptied) {
+    std::string dir = TempFolder();
+    std::string current = dir + "TELVARIX.LOG";
+    std::string older = std::string(49 * 1024, 'o');
+    {
+        std::ofstream(current, std::ios::binary) << older;
+        std::ofstream(dir + "TELVARIX-1.LOG", std::ios::binary) << "first";
+    }
+    // A viewer holds the previous file open without letting it be renamed or deleted.
+    HANDLE held = CreateFileA((dir + "TELVARIX-1.LOG").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    {
+        ProtocolLog log;
+        log.Open(dir, 1);
+        log.Write(1, "after the start");
+    }
+    CloseHandle(held);
+    std::string text = ReadAll(current);
+    EXPECT_EQ(text.compare(0, older.size(), older), 0) << "the 49 KB are still there";
+    EXPECT_NE(text.find("after the start"), std::string::npos);
+    EXPECT_EQ(ReadAll(dir + "TELVARIX-1.LOG"), "first");
+    for (const char* name : {"TELVARIX.LOG", "TELVARIX-1.LOG", "TELVARIX-2.LOG", "TELVARIX-3.LOG", "TELVARIX-4.LOG"})
+        DeleteFileA((dir + name).c_str());
+    RemoveDirectoryA(dir.c_str());
+}

@@ -7,6 +7,7 @@
 #include "AccessRules.h"
 #include "CallFilter.h"
 #include "HostSettings.h"
+#include "LoginThrottle.h"
 #include "MonitorRegistry.h"
 #include "PendingCommands.h"
 
@@ -142,4 +143,56 @@ TEST(HostSettingsFile, ValuesOfTheSettingsFileAndTheirFallbacks) {
     s = SettingsFromLookup(lookup);
     EXPECT_EQ(s.port, 25001u);
     EXPECT_EQ(s.useProtocol, 1);
+}
+
+TEST(HostLoginThrottle, DelaysGrowThenTheAddressIsLockedOutAndALaterSuccessForgets) {
+    LoginThrottle t(300);
+    const std::uint32_t a = 0x7F000001, b = 0x0A000001;
+    std::uint64_t now = 1000;
+    for (int n = 0; n < 3; ++n) EXPECT_EQ(t.Failed(a, now), LoginThrottle::Outcome::Counted);
+    EXPECT_EQ(t.WaitSeconds(a, now), 0u) << "three mistakes cost nothing";
+    std::uint32_t expected[] = {1, 2, 4, 8, 16, 32};
+    for (std::uint32_t wait : expected) {
+        EXPECT_EQ(t.Failed(a, now), LoginThrottle::Outcome::Delayed);
+        EXPECT_EQ(t.WaitSeconds(a, now), wait);
+        EXPECT_EQ(t.WaitSeconds(a, now + wait * 1000 - 1), 1u);
+        now += wait * 1000;
+        EXPECT_EQ(t.WaitSeconds(a, now), 0u);
+    }
+    EXPECT_EQ(t.Failed(a, now), LoginThrottle::Outcome::LockedOut);
+    EXPECT_EQ(t.WaitSeconds(a, now), 300u);
+    EXPECT_EQ(t.WaitSeconds(b, now), 0u) << "another address is not touched";
+    now += 300 * 1000;
+    EXPECT_EQ(t.WaitSeconds(a, now), 0u);
+    EXPECT_EQ(t.Failed(a, now), LoginThrottle::Outcome::Counted) << "after the lockout the count starts afresh";
+    t.Succeeded(a);
+    EXPECT_EQ(t.Failures(a), 0u);
+}
+
+TEST(HostSettingsFile, SettingsThatMustStopTheStart) {
+    HostSettings s;
+    EXPECT_EQ(SettingsProblem(s), "");
+    s.password = std::string(64, 'p');
+    EXPECT_EQ(SettingsProblem(s), "");
+    s.password = std::string(65, 'p');
+    EXPECT_NE(SettingsProblem(s), "");
+    for (const char* bad : {"a{b", "a}b", "a\tb", "a\x7f"}) {
+        s.password = bad;
+        EXPECT_NE(SettingsProblem(s), "") << bad;
+    }
+    s.password = "Zebra 42";
+    s.listenAddress = "127.0.0.1";
+    EXPECT_EQ(SettingsProblem(s), "");
+    s.listenAddress = "localhost";
+    EXPECT_NE(SettingsProblem(s), "");
+    EXPECT_EQ(SettingsTextProblem("; comment\r\n  [general]  \r\nPort=1\r\n"), "");
+    EXPECT_EQ(SettingsTextProblem("[Other]\r\nPort=1\r\n"), "the file has no [General] section");
+    EXPECT_EQ(SettingsTextProblem("x=[General]\r\n"), "the file has no [General] section");
+    EXPECT_EQ(SettingsTextProblem(std::string("[General]\r\n\0\x01", 13)), "the file is not text");
+    HostSettings fromFile = SettingsFromLookup([](const char* key) {
+        return std::string(key) == "IdleTimeout" ? "0" : std::string(key) == "MaxClientsPerAddress" ? "999" : "";
+    });
+    EXPECT_EQ(fromFile.idleTimeout, 0u);
+    EXPECT_EQ(fromFile.maxClientsPerAddress, 32u);
+    EXPECT_EQ(fromFile.loginLockout, 300u);
 }

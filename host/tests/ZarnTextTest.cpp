@@ -119,16 +119,13 @@ TEST(HostZarnRequests, EveryLibraryCommandHasAnEntry) {
     }
 }
 
-TEST(HostZarnEvents, MonitorTokensNeverMatchInsideAnotherExtension) {
-    // Token lists are searched by substring: "<201>|" must not be found in a list of others.
-    std::string list = MonitorToken("1201") + "|" + MonitorToken("2010") + "|" + MonitorToken("20") + "|";
-    EXPECT_EQ(list.find(MonitorToken("201") + "|"), std::string::npos);
-    EXPECT_NE(list.find(MonitorToken("20") + "|"), std::string::npos);
+TEST(HostZarnEvents, AnAddressStandsInEventLinesOnlyWhenItCannotBreakThem) {
     EXPECT_TRUE(IsUsableAddress("030-1234"));
+    EXPECT_TRUE(IsUsableAddress(std::string(63, '1')));  // no token list limits it any more
     EXPECT_FALSE(IsUsableAddress(""));
-    EXPECT_FALSE(IsUsableAddress("20|1"));
-    EXPECT_FALSE(IsUsableAddress("2>01"));
-    EXPECT_FALSE(IsUsableAddress(std::string(28, '1')));  // "<...>|" would not fit one token entry
+    EXPECT_FALSE(IsUsableAddress("20{1"));
+    EXPECT_FALSE(IsUsableAddress("20}1"));
+    EXPECT_FALSE(IsUsableAddress("20\x01"));
 }
 
 TEST(HostZarnEvents, CommandErrorsAndTapiNames) {
@@ -144,4 +141,61 @@ TEST(HostZarnEvents, CommandErrorsAndTapiNames) {
     EXPECT_STREQ(CallStateName(0x100), "connected");
     EXPECT_STREQ(CallStateName(0x3), "unknown");
     EXPECT_EQ(FormatClock({2026, 12, 8, 7, 5, 9}), "2026-12-08 07:05:09");
+}
+
+TEST(HostZarnFields, PastedExamplesInParenthesesReadAsFields) {
+    EXPECT_EQ(TypedLine("(Cmd:MakeCall)(InvokeId:1)(Ext:201)(Dest:202)"), "{Cmd:MakeCall}{InvokeId:1}{Ext:201}{Dest:202}");
+    EXPECT_EQ(TypedLine("  (Cmd:Help) (InvokeId:h) "), "{Cmd:Help}{InvokeId:h}");
+    // Parentheses inside a value stay part of it.
+    EXPECT_EQ(TypedLine("(Cmd:MakeCall)(Ext:201)(Dest:(030) 1234)"), "{Cmd:MakeCall}{Ext:201}{Dest:(030) 1234}");
+    for (const char* same : {"{Cmd:Help}", "(not a field)", "(Cmd:Help", "x(Cmd:Help)", "(Cmd:Help){Ext:1}", "()"})
+        EXPECT_EQ(TypedLine(same), same);
+}
+
+TEST(HostZarnFields, PasswordsNeverLeaveInTheProtocol) {
+    EXPECT_EQ(HidePasswords("{Cmd:Login}{password:Zebra 42}{InvokeId:1}"), "{Cmd:Login}{password:***}{InvokeId:1}");
+    EXPECT_EQ(HidePasswords("(Cmd:Login)(Password:Zebra)").find("Zebra"), std::string::npos);
+    EXPECT_EQ(HidePasswords("{Cmd:Login}{Password:Zebra").find("Zebra"), std::string::npos);
+    EXPECT_EQ(HidePasswords("{Cmd:Login}{Password:Zebra}{Password:x}").find("Zebra"), std::string::npos);
+    EXPECT_EQ(HidePasswords("{Cmd:MakeCall}{Ext:201}{Dest:202}"), "{Cmd:MakeCall}{Ext:201}{Dest:202}");
+}
+
+TEST(HostZarnFields, ErrorsNameTheFieldConcerned) {
+    FieldList fields;
+    std::string key;
+    EXPECT_EQ(ParseLine("{Cmd:Help}{ext:1}{EXT:2}", fields, &key), ParseError::DuplicateKey);
+    EXPECT_EQ(key, "EXT");
+    EXPECT_EQ(ParseLine("{Cmd:Help}{Dest:" + std::string(256, '9') + "}", fields, &key), ParseError::ValueTooLong);
+    EXPECT_EQ(key, "Dest");
+    EXPECT_EQ(ParseLine("{Cmd:Help", fields, &key), ParseError::Malformed);
+    EXPECT_EQ(key, "");
+}
+
+TEST(HostZarnEvents, SnapshotLinesOfALineAndItsCalls) {
+    LineView line;
+    line.address = "030-1234";
+    line.deviceId = 4;
+    line.phoneFlags = 6;
+    CallView call;
+    call.hCall = 65601;
+    call.callId = 12;
+    call.state = 0x400;
+    call.caller = "0301234";
+    call.connected = "0301234";
+    call.inbound = true;
+    EXPECT_EQ(PhoneStateLine(line, "x{y}"), "{Event:PhoneState}{Ext:030-1234}{DeviceId:4}{Active:0}{Held:1}{Alerting:1}{CallData:x(y)}");
+    EXPECT_EQ(ForwardingLine(line, ""), "{Event:Forwarding}{Ext:030-1234}{DeviceId:4}{On:0}{Dest:}");
+    EXPECT_EQ(CallFields(line, call), "{Ext:030-1234}{DeviceId:4}{CallId:12}{Call:65601}{State:onhold}{Direction:In}"
+                                      "{Caller:0301234}{Called:}{Connected:0301234}");
+    EXPECT_EQ(CallList({call, CallView()}), "(65601:onhold,0:unknown)");
+    EXPECT_STREQ(DisconnectModeName(0x1), "Normal");
+    EXPECT_STREQ(DisconnectModeName(0x8), "Pickup");
+    EXPECT_STREQ(DisconnectModeName(0x3), "Unknown");
+}
+
+TEST(HostZarnEvents, AMissingCallIsNamedWithoutAMisleadingTapiCode) {
+    CommandFailure hold = ClassifyCommandError("HoldCall", static_cast<long>(0x80000019));
+    EXPECT_EQ(hold.text, "the line has no connected call to hold");
+    EXPECT_FALSE(hold.bNameTapiError);
+    EXPECT_TRUE(ClassifyCommandError("MakeCall", static_cast<long>(0x80000048)).bNameTapiError);
 }

@@ -33,24 +33,34 @@ def windows_path(path):
 class Host:
     """TELVARIX.EXE in console mode on a port of its own, with its own settings file."""
 
-    def __init__(self, wine_run, build, exe, name, settings=None, port=None, extra_args=()):
+    def __init__(self, wine_run, build, exe, name, settings=None, port=None, extra_args=(), env=None,
+                 expect_start=True):
         self.port = port or free_port()
         self.folder = os.path.join(build, "host-tests", name)
         shutil.rmtree(self.folder, ignore_errors=True)
         os.makedirs(self.folder)
         ini = os.path.join(self.folder, "TELVARIX.INI")
-        values = {"Port": str(self.port), "UseProtocol": "2", "KeepAlive": "0"}
-        values.update(settings or {})
-        with open(ini, "w", newline="\r\n") as f:
-            f.write("[General]\n")
-            for key, value in values.items():
-                f.write("%s=%s\n" % (key, value))
+        if isinstance(settings, bytes):
+            with open(ini, "wb") as f:  # a file as found on a disk, maybe broken
+                f.write(settings)
+        else:
+            values = {"Port": str(self.port), "UseProtocol": "2", "KeepAlive": "0"}
+            values.update(settings or {})
+            with open(ini, "w", newline="\r\n") as f:
+                f.write("[General]\n")
+                for key, value in values.items():
+                    f.write("%s=%s\n" % (key, value))
         self.output = []
         self.lock = threading.Lock()
+        self.ini = ini
+        environment = dict(os.environ)
+        environment.update(env or {})
         self.proc = subprocess.Popen(
             [wine_run, "run", build, exe, "--console", "--ini", windows_path(ini), "--seconds", "100"] + list(extra_args),
-            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, env=environment)
         threading.Thread(target=self._read, daemon=True).start()
+        if not expect_start:
+            return
         if not self.wait_output("listening on port %d" % self.port, 60):
             self.stop()
             raise AssertionError("the service did not start:\n" + self.text())
@@ -93,8 +103,8 @@ class Host:
 class Client:
     """One connection; lines end with CR LF, NUL bytes between lines are skipped."""
 
-    def __init__(self, host, login=None):
-        self.sock = socket.create_connection((HOST, host.port), timeout=10)
+    def __init__(self, host, login=None, address=HOST):
+        self.sock = socket.create_connection((address, host.port), timeout=10)
         self.lines = []
         self.closed = False
         self.cond = threading.Condition()

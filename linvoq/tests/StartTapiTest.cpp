@@ -213,6 +213,18 @@ TEST_F(StartTapiTest, AddressLookupMatchesWholeOrAfterADash) {
     EXPECT_EQ(app->GetDeviceSpecFromAddress(Text("999")), 0u);
 }
 
+TEST_F(StartTapiTest, AddressAfterADashMustEndTheDeviceAddress) {
+    Add("Longer", "030-12345");
+    Add("Inner group", "030-1234-5");
+    Add("Remote", "030-1234");
+    app = new RecordingApp(1);
+    EXPECT_EQ(app->GetDeviceObjectFromAddress(Text("1234"))->GetDeviceID(), 2u);
+    EXPECT_EQ(app->GetDeviceObjectFromAddress(Text("12345"))->GetDeviceID(), 0u);
+    EXPECT_EQ(app->GetDeviceObjectFromAddress(Text("1234-5"))->GetDeviceID(), 1u);
+    EXPECT_EQ(app->GetDeviceObjectFromAddress(Text("123")), nullptr);
+    EXPECT_EQ(app->GetDeviceObjectFromAddress(Text("030-12345-")), nullptr);
+}
+
 TEST_F(StartTapiTest, LocalAddressIsFoundBeforeADashedOneThatComesLater) {
     Add("Local", "1234");
     Add("Remote", "030-1234");

@@ -1,6 +1,7 @@
 #include "toolfunc/ServiceFiles.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "module_path.h"
 #include "path_split.h"
@@ -12,6 +13,21 @@
 using namespace toolfunc_detail;
 
 namespace TOOLFUNC_service {
+
+namespace {
+
+// A path with blanks is stored in quotes, maybe followed by arguments: keep what is quoted.
+void Unquote(char* pszPath)
+{
+    if (pszPath[0] != '"')
+        return;
+    const char* pszEnd = strchr(pszPath + 1, '"');
+    size_t length = pszEnd ? static_cast<size_t>(pszEnd - pszPath - 1) : strlen(pszPath + 1);
+    memmove(pszPath, pszPath + 1, length);
+    pszPath[length] = '\0';
+}
+
+}  // namespace
 
 const char* ServiceImagePath(const char* pszService)
 {
@@ -25,6 +41,7 @@ const char* ServiceImagePath(const char* pszService)
     if (reg.Open(HKEY_LOCAL_MACHINE, szKey) == ERROR_SUCCESS)
         reg.GetString("ImagePath", s_szPath, sizeof s_szPath, NULL);
     reg.Close();
+    Unquote(s_szPath);
 
     if (!PathExists(s_szPath))
         ModulePath(LibraryModule(), s_szPath, sizeof s_szPath);

@@ -153,6 +153,15 @@ TEST_F(TfService, BareProgramNameAndDefaults)
 
 }
 
+TEST_F(TfService, QuotedImagePathIsReadWithoutItsQuotes)
+{
+    // As an installer registers a program whose path holds a blank.
+    const std::string quoted = "\"" + ServiceProgram() + "\" -k test";
+    ASSERT_TRUE(ServiceInstall(0, kService, quoted.c_str(), SERVICE_DEMAND_START, NULL, NULL, NULL));
+    EXPECT_EQ(ReadConfig(kService).path, quoted);
+    EXPECT_EQ(std::string(ServiceImagePath(kService)), ServiceProgram());
+}
+
 TEST_F(TfService, ImagePathOfAMissingServiceCreatesItsKey)
 {
     const std::string name = tftest::UniqueName("TvxToolfuncNoSvc");

@@ -96,12 +96,22 @@ TEST_F(VnServer, A2047CharacterLineIsDispatchedWhole)
     EXPECT_EQ(text, server.lines[0].text);
 }
 
-TEST_F(VnServer, A2048CharacterRunIsDroppedAndThe2049thStartsANewLine)
+TEST_F(VnServer, OverLongLinesAreDroppedWholeAndReportedOnceEach)
 {
     SOCKET s = Connect();
     ClientAt(0).Send(std::string(2048, 'y') + "next\r\n" + std::string(2049, 'q') + "\r\nEND\r\n");
     ASSERT_TRUE(PumpUntil([&] { return HasLine(server, "END"); }));
-    EXPECT_EQ((std::vector<std::string>{"next", "q", "END"}), server.LinesFrom(s));
+    EXPECT_EQ((std::vector<std::string>{"END"}), server.LinesFrom(s));
+    EXPECT_EQ((std::vector<std::pair<SOCKET, int>>{{s, 2052}, {s, 2049}}), server.droppedLines);
+    EXPECT_TRUE(server.HasTrace(2, " Line of 2052 characters dropped"));
+
+    // A command hidden behind 2048 characters is never run; the next line is intact.
+    server.lines.clear();
+    ClientAt(0).Send(std::string(2048, 'A') + "{Cmd:Login}{InvokeId:smuggled}\r\n{Cmd:Help}\r\n");
+    ASSERT_TRUE(PumpUntil([&] { return !server.lines.empty(); }));
+    PumpFor(100);
+    EXPECT_EQ((std::vector<std::string>{"{Cmd:Help}"}), server.LinesFrom(s));
+    EXPECT_EQ(3u, server.droppedLines.size());
 }
 
 TEST_F(VnServer, ConnectionsGatherTheirLinesApart)

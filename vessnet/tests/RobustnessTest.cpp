@@ -135,6 +135,7 @@ TEST_F(VnServer, MegabyteLineIsDroppedWhileOthersAreServed)
     ASSERT_TRUE(done);
     EXPECT_EQ(std::vector<std::string>{"after"}, server.LinesFrom(big));
     EXPECT_EQ(ExpectedLines("P", 200), server.LinesFrom(good));
+    EXPECT_EQ((std::vector<std::pair<SOCKET, int>>{{big, 1 << 20}}), server.droppedLines);
 }
 
 TEST_F(VnServer, DisconnectMidLineLosesOnlyTheUnfinishedLine)

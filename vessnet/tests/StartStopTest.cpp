@@ -271,3 +271,82 @@ TEST(VnKeepAlive, WithoutAWindowNoTimerIsSet)
     EXPECT_EQ(0, threadTimers);
     EXPECT_EQ(0, server.kaTicks);
 }
+
+TEST(VnStartNetwork, WindowThatCannotBeCreatedFailsTheStart)
+{
+    TestServer server;
+    const std::string name(300, 'W');  // longer than any class name may be
+    EXPECT_EQ(0, server.StartNetwork(name.c_str(), "0"));
+    EXPECT_EQ(nullptr, TestServer::Window());
+    EXPECT_EQ(INVALID_SOCKET, TestServer::ListenSocket());
+    EXPECT_EQ(-1, server.IndexOfTrace(" StartNetwork successful"));
+    bool traced = false;
+    for (const Trace& t : server.traces)
+        traced = traced || (t.level == 0 && t.text.rfind(" CreateWindow-Fehler ", 0) == 0);
+    EXPECT_TRUE(traced);
+    EXPECT_GE(server.IndexOfTrace("CTelnetServer::StopNetwork"), 0);
+
+    // Nothing was left half started: a proper start works.
+    ASSERT_EQ(1, server.Start("0"));
+    EXPECT_TRUE(CanConnect(server.Port()));
+}
+
+TEST(VnStartNetwork, SecondStartEndsTheFirstListener)
+{
+    TestServer server;
+    ASSERT_EQ(1, server.Start("0"));
+    const std::uint16_t first = server.Port();
+    const int firstSocket = static_cast<int>(TestServer::ListenSocket());
+    HWND hWnd = TestServer::Window();
+    ASSERT_EQ(1, server.Start("0"));
+    const std::uint16_t second = server.Port();
+    EXPECT_NE(first, second);
+    EXPECT_EQ(hWnd, TestServer::Window());  // the window is reused
+    EXPECT_TRUE(server.HasTrace(2, " Close socket " + std::to_string(firstSocket)));
+    EXPECT_FALSE(CanConnect(first));
+    EXPECT_TRUE(CanConnect(second));
+
+    server.StopNetwork();
+    EXPECT_FALSE(CanConnect(first));
+    EXPECT_FALSE(CanConnect(second));
+}
+
+TEST(VnLifetime, DestroyedCopyLeavesTheServerRunning)
+{
+    TestServer server;
+    ASSERT_EQ(1, server.Start("0"));
+    const std::uint16_t port = server.Port();
+    Client client(port);
+    ASSERT_TRUE(client.IsConnected());
+    ASSERT_TRUE(PumpUntil([&] { return server.connected.size() == 1; }));
+    {
+        CTelnetServer copy(server);
+    }
+    EXPECT_EQ(&server, TestServer::Instance());
+    EXPECT_NE(nullptr, TestServer::Window());
+    EXPECT_TRUE(CanConnect(port));
+    ASSERT_TRUE(client.Send("still\r\n"));
+    EXPECT_TRUE(PumpUntil([&] { return server.lines.size() == 1; }));
+}
+
+TEST(VnLifetime, SecondObjectKeepsTheLiveConnections)
+{
+    TestServer first;
+    ASSERT_EQ(1, first.Start("0"));
+    Client client(first.Port());
+    ASSERT_TRUE(PumpUntil([&] { return first.connected.size() == 1; }));
+    const SOCKET s = first.connected[0];
+    {
+        TestServer second;  // takes the events from here on
+        EXPECT_EQ(&second, TestServer::Instance());
+        EXPECT_EQ(0, second.GetConnectionPos(s));
+        ASSERT_TRUE(client.Send("to second\r\n"));
+        ASSERT_TRUE(PumpUntil([&] { return second.lines.size() == 1; }));
+        EXPECT_EQ("to second", second.lines[0].text);
+        second.SendToClient(s, "reply");
+        EXPECT_EQ("reply\r\n", client.ReceiveUntilQuiet(200));
+    }  // the instance in charge stops the server as it goes
+    EXPECT_EQ(nullptr, TestServer::Window());
+    EXPECT_TRUE(client.WaitClosed());
+    EXPECT_TRUE(first.lines.empty());
+}

@@ -51,9 +51,11 @@ void TestServer::OnDisconnected(SOCKET s)
 
 void TestServer::OnKaTimer() { ++kaTicks; }
 
+void TestServer::OnLineDropped(SOCKET s, int nBytes) { droppedLines.push_back({s, nBytes}); }
+
 void TestServer::OnTsDebugInfo(unsigned long level, const char* format, ...)
 {
-    if (!recordTraces)
+    if (!recordTraces || level > traceLevelLimit)
         return;
     char text[4096];
     va_list args;

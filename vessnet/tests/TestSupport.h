@@ -47,12 +47,15 @@ public:
     void OnDisconnected(SOCKET s) override;
     void OnKaTimer() override;
     void OnTsDebugInfo(unsigned long level, const char* format, ...) override;
+    void OnLineDropped(SOCKET s, int nBytes) override;
 
     std::vector<Line> lines;
     std::vector<SOCKET> connected;
     std::vector<SOCKET> disconnected;
+    std::vector<std::pair<SOCKET, int>> droppedLines;
     int kaTicks = 0;
     bool recordTraces = true;
+    unsigned long traceLevelLimit = 4;  // traces above this level are not recorded
     std::vector<Trace> traces;
     std::function<void(SOCKET, char*)> onLine;       // extra host reaction to a line
     std::function<void(SOCKET)> onConnected;

@@ -1,5 +1,6 @@
 // The pure text rules: line gathering, token lists, outgoing line ends, port text.
 #include "LineGatherer.h"
+#include "OutputQueue.h"
 #include "PortText.h"
 #include "SendText.h"
 #include "TokenList.h"
@@ -19,18 +20,19 @@ namespace {
 struct Gatherer {
     char line[kLineSize] = {};
     std::uint32_t length = 0;
+    LineSkip skip;
     std::vector<std::string> lines;
-    int discarded = 0;
+    std::vector<std::uint32_t> dropped;  // lengths of the over-long lines, one per line end
 
     void Feed(const std::string& bytes)
     {
         for (char c : bytes) {
-            Gathered g = GatherByte(line, length, c);
+            Gathered g = GatherByte(line, length, skip, c);
             if (g == Gathered::Complete) {
                 lines.emplace_back(line);
                 ClearLine(line, length);
-            } else if (g == Gathered::Discarded) {
-                ++discarded;
+            } else if (g == Gathered::Dropped) {
+                dropped.push_back(skip.bytes);
             }
         }
     }
@@ -58,8 +60,9 @@ TEST(VnLineGathering, EveryByteValueIsEitherALineEndOrStored)
     for (int v = 0; v < 256; ++v) {
         char line[kLineSize] = {};
         std::uint32_t length = 0;
+        LineSkip skip;
         char c = static_cast<char>(v);
-        Gathered g = GatherByte(line, length, c);
+        Gathered g = GatherByte(line, length, skip, c);
         if (v == 0 || v == 10 || v == 13) {
             EXPECT_EQ(Gathered::Ignored, g) << v;
             EXPECT_EQ(0u, length) << v;
@@ -71,7 +74,7 @@ TEST(VnLineGathering, EveryByteValueIsEitherALineEndOrStored)
         // After text, the same byte completes the line exactly when it is a line end.
         char text[kLineSize] = {'a'};
         std::uint32_t textLength = 1;
-        Gathered after = GatherByte(text, textLength, c);
+        Gathered after = GatherByte(text, textLength, skip, c);
         if (v == 0 || v == 10 || v == 13) {
             EXPECT_EQ(Gathered::Complete, after) << v;
             EXPECT_STREQ("a", text) << v;
@@ -123,26 +126,39 @@ TEST(VnLineGathering, LongestLineIs2047Characters)
     g.Feed(text + "\r");
     ASSERT_EQ(1u, g.lines.size());
     EXPECT_EQ(text, g.lines[0]);
-    EXPECT_EQ(0, g.discarded);
+    EXPECT_TRUE(g.dropped.empty());
 }
 
-TEST(VnLineGathering, RunOf2048IsDroppedAndTheNextByteStartsANewLine)
+TEST(VnLineGathering, OverLongLineIsDroppedWholeUpToItsLineEnd)
 {
     Gatherer g;
     g.Feed(std::string(2048, 'a'));
-    EXPECT_EQ(1, g.discarded);
     EXPECT_EQ(0u, g.length);
     EXPECT_TRUE(g.LineIsAllZero());
+    EXPECT_TRUE(g.dropped.empty());  // reported at its line end, once
     g.Feed("b\n");
-    EXPECT_EQ((std::vector<std::string>{"b"}), g.lines);
+    EXPECT_TRUE(g.lines.empty());
+    EXPECT_EQ(std::vector<std::uint32_t>{2049}, g.dropped);
+    g.Feed("\r\nnext\r\n");  // the rest of the line end, then a line of its own
+    EXPECT_EQ((std::vector<std::string>{"next"}), g.lines);
+    EXPECT_EQ(1u, g.dropped.size());
 
+    // A tail that looks like a command is never executed.
     Gatherer h;
-    h.Feed(std::string(2049, 'c') + "\n");
-    EXPECT_EQ((std::vector<std::string>{"c"}), h.lines);
+    h.Feed(std::string(2048, 'A') + "{Cmd:Login}{InvokeId:smuggled}\r\n{Cmd:Help}\n");
+    EXPECT_EQ((std::vector<std::string>{"{Cmd:Help}"}), h.lines);
+    EXPECT_EQ(std::vector<std::uint32_t>{2048 + 30}, h.dropped);
 
-    Gatherer m;  // a megabyte without a line end never dispatches and never overruns
+    // Each line end of a run of over-long lines reports one line.
+    Gatherer r;
+    r.Feed(std::string(3000, 'x') + "\n" + std::string(2048, 'y') + std::string(1, '\0') + std::string(2047, 'z') + "\r");
+    EXPECT_EQ((std::vector<std::uint32_t>{3000, 2048}), r.dropped);
+    ASSERT_EQ(1u, r.lines.size());
+    EXPECT_EQ(std::string(2047, 'z'), r.lines[0]);
+
+    Gatherer m;  // a megabyte without a line end never dispatches, never overruns, spoils nothing after it
     m.Feed(std::string(1 << 20, 'd') + "\r\nok\r\n");
-    EXPECT_EQ(512, m.discarded);
+    EXPECT_EQ(std::vector<std::uint32_t>{1u << 20}, m.dropped);
     EXPECT_EQ((std::vector<std::string>{"ok"}), m.lines);
 }
 
@@ -152,7 +168,8 @@ TEST(VnLineGathering, CorruptLengthNeverWritesPastTheLine)
     char line[kLineSize] = {};
     char guard_after[8] = {};
     std::uint32_t length = 5000;
-    EXPECT_EQ(Gathered::Discarded, GatherByte(line, length, 'x'));
+    LineSkip skip;
+    EXPECT_EQ(Gathered::Skipped, GatherByte(line, length, skip, 'x'));
     EXPECT_EQ(0u, length);
     for (int i = 0; i < 8; ++i) {
         EXPECT_EQ(0, guard_before[i]);
@@ -314,4 +331,66 @@ TEST(VnPortText, LeadingDigitsCutTo16Bits)
     EXPECT_EQ(0, ParsePortText("65536"));
     EXPECT_EQ(70000 - 65536, ParsePortText("70000"));
     EXPECT_EQ(static_cast<std::uint16_t>(12345678901234ull % 65536), ParsePortText("12345678901234"));
+}
+
+namespace {
+
+// Everything the queue holds, oldest first, taken out piece by piece as a socket would.
+std::string Drain(OutputQueue& q, std::size_t most)
+{
+    std::string out;
+    while (!q.Empty()) {
+        std::size_t n = 0;
+        const char* p = q.Front(n);
+        EXPECT_GT(n, 0u);
+        std::size_t take = n < most ? n : most;
+        out.append(p, take);
+        q.Pop(take);
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(VnOutputQueue, LinesComeOutWholeAndInOrderAcrossTheWrap)
+{
+    static OutputQueue q;  // 64 KiB: not on the stack
+    q.Clear();
+    const std::size_t cap = OutputQueue::kCapacity;
+    std::string expected;
+    std::string got;
+    // Lines of awkward lengths pushed and drained in odd pieces, many times round the ring.
+    for (int round = 0; round < 40; ++round) {
+        for (int i = 0; i < 37; ++i) {
+            std::string line = std::to_string(round) + ":" + std::string(static_cast<std::size_t>(97 * i + round) % 2047, 'a' + i % 26) + "\r\n";
+            if (!q.Push(line.data(), line.size()))
+                break;
+            expected += line;
+        }
+        got += Drain(q, 1 + static_cast<std::size_t>(round) * 613 % 4093);
+    }
+    EXPECT_EQ(expected.size(), got.size());
+    EXPECT_TRUE(expected == got);
+    EXPECT_GT(expected.size(), 10 * cap);
+}
+
+TEST(VnOutputQueue, ALineThatDoesNotFitIsRefusedWhole)
+{
+    static OutputQueue q;
+    q.Clear();
+    const std::size_t cap = OutputQueue::kCapacity;
+    std::string big(cap - 10, 'x');
+    ASSERT_TRUE(q.Push(big.data(), big.size()));
+    EXPECT_EQ(10u, q.Room());
+    EXPECT_FALSE(q.Push("0123456789A", 11));
+    EXPECT_EQ(cap - 10, q.Size());  // nothing of the refused line went in
+    EXPECT_TRUE(q.Push("0123456789", 10));
+    EXPECT_EQ(0u, q.Room());
+    EXPECT_FALSE(q.Push("z", 1));
+    q.Pop(5);  // room at the front now: the next line wraps
+    EXPECT_TRUE(q.Push("wrap!", 5));
+    std::string all = Drain(q, cap);
+    EXPECT_EQ(big.substr(5) + "0123456789wrap!", all);
+    q.Pop(100);  // more than it holds: harmless
+    EXPECT_TRUE(q.Empty());
 }

@@ -9,11 +9,17 @@
 //   ALL text        SendToAllClients
 //   COUNT           SendToClient "COUNT n" with the connection count
 //   KICK            ClearConnection of the sender, with notification
+//   SMALLBUF        shrinks the send buffer of the sender's socket to 4 KB
+//   FLOOD n         SendToAllClients of n lines of lengths 1..2047 (see StreamLine), 16 at a
+//                   time: the next 16 go out when the flooding client sends MORE
+//   MORE            the next 16 lines of the flood
+// and reports an over-long line with SendToClient "DROPPED n" (its length) and "DROPPED s n".
 //   QUIT            stop the server and end
 //   anything else   SendToClient "LEN n" with the line's length
 // Usage: vessnet_wire_server [port text] [lifetime seconds]
 #include "TelnetServer.h"
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -35,6 +41,22 @@ public:
     }
 
     void OnConnected(SOCKET s) override { std::printf("CONNECTED %u\n", static_cast<unsigned>(s)); }
+    void OnLineDropped(SOCKET s, int nBytes) override
+    {
+        std::printf("DROPPED %u %d\n", static_cast<unsigned>(s), nBytes);
+        SendToClient(s, "DROPPED %d", nBytes);
+    }
+    void OnTsDebugInfo(unsigned long dwLevel, const char* pszFormat, ...) override
+    {
+        if (dwLevel > 0)
+            return;
+        char text[512];
+        va_list args;
+        va_start(args, pszFormat);
+        std::vsnprintf(text, sizeof text, pszFormat, args);
+        va_end(args);
+        std::printf("TRACE0%s\n", text);
+    }
     void OnDisconnected(SOCKET s) override { std::printf("DISCONNECTED %u\n", static_cast<unsigned>(s)); }
 
     void OnDispatchCommand(SOCKET s, char* pszLine) override
@@ -61,6 +83,15 @@ public:
             SendToClient(s, "COUNT %lu", GetConnectionCount());
         else if (cmd == "KICK")
             ClearConnection(s, TRUE);
+        else if (cmd == "SMALLBUF") {
+            int size = 4096;
+            setsockopt(s, SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&size), sizeof size);
+        } else if (cmd == "FLOOD") {
+            m_floodNext = 0;
+            m_floodEnd = static_cast<int>(std::strtoul(arg.c_str(), nullptr, 10));
+            FloodSome();
+        } else if (cmd == "MORE")
+            FloodSome();
         else if (cmd == "QUIT")
             PostQuitMessage(0);
         else
@@ -68,6 +99,23 @@ public:
     }
 
 private:
+    // Line i of a flood: length 1..2047, letters depending on i.
+    static std::string StreamLine(int i)
+    {
+        const std::size_t length = 1 + static_cast<std::size_t>(i) * 7919 % 2047;
+        std::string text(length, ' ');
+        for (std::size_t j = 0; j < length; ++j)
+            text[j] = static_cast<char>('a' + (static_cast<std::size_t>(i) + j) % 26);
+        return text;
+    }
+    void FloodSome()
+    {
+        for (int k = 0; k < 16 && m_floodNext < m_floodEnd; ++k)
+            SendToAllClients("%s", StreamLine(m_floodNext++).c_str());
+    }
+    int m_floodNext = 0;
+    int m_floodEnd = 0;
+
     // The text after the first n words.
     static std::string After(const std::string& line, int n)
     {

@@ -164,7 +164,9 @@ def test_line_length_limits(srv):
         c.send(b"x" * 2047 + b"\r")
         expect(c.recv_exact(10), b"LEN 2047\r\n", "2047 characters")
         c.send(b"y" * 2048 + b"z\r\n")
-        expect(c.recv_exact(7), b"LEN 1\r\n", "after 2048 characters")
+        expect(c.recv_exact(14), b"DROPPED 2049\r\n", "2049 characters, dropped whole")
+        c.send(b"A" * 2048 + b"ECHO smuggled\r\nECHO next\r\n")
+        expect(c.recv_exact(20), b"DROPPED 2061\r\nnext\r\n", "no tail runs as a command")
         expect(c.recv_quiet(), b"", "nothing more")
 
 
@@ -235,6 +237,88 @@ def test_kick_closes_and_reports_once(srv):
     expect(n, 1, "DISCONNECTED count")
     c.sock.close()
     c.sock = None
+
+
+def stream_record(i):
+    """What SendToAllClients puts on the wire for flood line i."""
+    length = 1 + i * 7919 % 2047
+    text = bytes(ord("a") + (i + j) % 26 for j in range(length))
+    if length <= 2044:
+        text += b"\r\n"
+    elif length == 2045:
+        text += b"\r"
+    return text + b"\x00"
+
+
+def check_stream(data, count):
+    """Whole records in order, cut or merged ones, and whether an unfinished one ends it."""
+    whole = cut = 0
+    records = data.split(b"\x00")
+    tail = records.pop()  # after the last NUL: empty unless the stream ended mid-record
+    for i, rec in enumerate(records):
+        if i < count and rec + b"\x00" == stream_record(i):
+            whole += 1
+        else:
+            cut += 1
+    tail_ok = not tail or stream_record(len(records)).startswith(tail)
+    return whole, cut, bool(tail), tail_ok
+
+
+def test_slow_reader_gets_whole_lines_or_is_closed(srv):
+    count, batch, stall = 10000, 16, 3.0
+    slow_sock = socket.socket()
+    slow_sock.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
+    mark = srv.mark()
+    slow_sock.connect((HOST, srv.port))
+    if srv.wait_event(lambda e: e.startswith("CONNECTED "), 5, mark) is None:
+        raise AssertionError("slow client not reported")
+    slow_sock.sendall(b"SMALLBUF\r\n")
+    slow_data = bytearray()
+    slow_closed = []
+
+    def slow_reader():
+        time.sleep(stall)
+        slow_sock.settimeout(20)
+        try:
+            while True:
+                piece = slow_sock.recv(65536)
+                if not piece:
+                    slow_closed.append(True)
+                    return
+                slow_data.extend(piece)
+        except OSError:
+            slow_closed.append(True)
+
+    reader = threading.Thread(target=slow_reader, daemon=True)
+    reader.start()
+    with Conn(srv) as good:
+        total = sum(len(stream_record(i)) for i in range(count))
+        good.send(b"FLOOD %d\r\n" % count)
+        data = bytearray()
+        good.sock.settimeout(20)
+        nuls = 0
+        while len(data) < total:
+            piece = good.sock.recv(65536)
+            if not piece:
+                break
+            data.extend(piece)
+            was = nuls
+            nuls += piece.count(b"\x00")
+            if nuls // batch > was // batch:
+                good.send(b"MORE\r\n")
+        reader.join(60)
+        g = check_stream(bytes(data), count)
+        s = check_stream(bytes(slow_data), count)
+        overflow = sum(1 for e in srv.events if e.startswith("TRACE0 Output queue full, socket "))
+        print("     figures: lines sent %d to each; good client %d whole, %d cut; slow client %d whole, "
+              "%d cut, unfinished last record %s, closed %s; connections closed for overflow %d"
+              % (count, g[0], g[1], s[0], s[1], "yes" if s[2] else "no", "yes" if slow_closed else "no", overflow))
+        expect(g[:3], (count, 0, False), "good client")
+        expect((s[1], s[3]), (0, True), "slow client: no cut line")
+        if s[0] < count:
+            expect(bool(slow_closed), True, "slow client closed")
+            expect(overflow, 1, "overflow trace")
+    slow_sock.close()
 
 
 def main():

@@ -5,7 +5,8 @@
 
 namespace TOOLFUNC_service {
 
-// The service's "ImagePath" as stored (not expanded). If no file exists there, the path of
+// The service's "ImagePath" as stored (not expanded; a quoted path without its quotes and
+// arguments). If no file exists there, the path of
 // the module that contains this library instead. The service's registry key is created if
 // it is missing. Static buffer of 260 characters.
 const char* ServiceImagePath(const char* pszService);

@@ -1,0 +1,1 @@
+#define IDH_SETTINGS_PAGE 14

@@ -1,0 +1,71 @@
+// Lines a host sends while a notification is handled go out together, with the same bytes in
+// the same order, and without waiting for the client's acknowledgements.
+#include "TestSupport.h"
+
+#include <atomic>
+#include <thread>
+
+using namespace vt;
+
+namespace {
+const std::string kNul(1, '\0');
+}
+
+TEST_F(VnServer, AcceptedSocketsSendWithoutDelay)
+{
+    SOCKET s = Connect();
+    BOOL noDelay = FALSE;
+    int len = sizeof noDelay;
+    ASSERT_EQ(0, getsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<char*>(&noDelay), &len));
+    EXPECT_TRUE(noDelay);
+}
+
+TEST_F(VnServer, LinesOfOneDispatchKeepTheirBytesAndOrder)
+{
+    SOCKET a = Connect();
+    Connect();
+    server.SetToken(a, "7");
+    server.onLine = [&](SOCKET s, char*) {
+        server.SendToClient(s, "one %d", 1);
+        server.SendToClientsWithTokens("7", "two");
+        server.SendToAllClients("three");
+        server.SendToClientWithToken("7", "%s", std::string(2046, 'x').c_str());
+        server.SendToClient(s, "four");
+    };
+    ClientAt(0).Send("go\r\n");
+    ASSERT_TRUE(PumpUntil([&] { return server.lines.size() == 1; }));
+    const std::string expectA = "one 1\r\n" + std::string("two\r\n") + kNul + "three\r\n" + kNul +
+                                std::string(2046, 'x') + kNul + "four\r\n";
+    EXPECT_EQ(expectA, ClientAt(0).Receive(expectA.size(), 5000));
+    EXPECT_EQ("three\r\n" + kNul, ClientAt(1).Receive(8, 5000));
+    PumpFor(100);
+    EXPECT_EQ("", ClientAt(0).ReceiveUntilQuiet(100));
+    EXPECT_EQ("", ClientAt(1).ReceiveUntilQuiet(100));
+}
+
+TEST_F(VnServer, LongAnswerOfOneDispatchIsNotTakenForAStalledClient)
+{
+    SOCKET s = Connect();
+    server.recordTraces = false;
+    const int count = 3000;  // about 3 MB: far more than the queue
+    const std::string payload(1000, 'p');
+    server.onLine = [&](SOCKET from, char*) {
+        for (int i = 0; i < count; ++i)
+            server.SendToClient(from, "%06d %s", i, payload.c_str());
+    };
+    const std::size_t total = static_cast<std::size_t>(count) * (7 + payload.size() + 2);
+    std::string got;
+    std::atomic<bool> finished{false};
+    std::thread reader([&] {
+        got = ClientAt(0).Receive(total, 60000);
+        finished = true;
+    });
+    ClientAt(0).Send("list\r\n");
+    PumpUntil([&] { return finished.load(); }, 65000);
+    reader.join();
+    ASSERT_EQ(total, got.size());
+    EXPECT_EQ("002999 " + payload + "\r\n", got.substr(total - 1009));
+    EXPECT_EQ("000000 " + payload + "\r\n", got.substr(0, 1009));
+    EXPECT_TRUE(server.disconnected.empty());
+    EXPECT_EQ(0, server.GetConnectionPos(s));
+}
