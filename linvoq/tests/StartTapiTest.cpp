@@ -404,6 +404,7 @@ TEST_F(StartTapiTest, LinesAppearAndVanishAtRunTime) {
 
 TEST_F(StartTapiTest, LineAppearingAfterAStartWithoutLinesCanBeRemovedAgain) {
     app = new RecordingApp(1);
+    app->recordLineMessages = false;
     EXPECT_EQ(CTapiApp::m_dwNumLines, 0u);
     SimLineDesc fresh = Line("Office 301", "301");
     DWORD id = simAddLine(&fresh);
