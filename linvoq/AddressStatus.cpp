@@ -1,3 +1,4 @@
+#include "ForwardLayout.h"
 #include "StructBuffer.h"
 #include "TapiBase.h"
 
@@ -7,12 +8,15 @@ char g_szForwardAddress[512];
 }  // namespace
 
 CAddressStatus::CAddressStatus(DWORD hLine, DWORD dwAddressID)
-    : m_hLine(hLine), m_dwAddressID(dwAddressID), m_pStruct(nullptr) {
+    : m_hLine(hLine), m_dwAddressID(dwAddressID), m_pStruct(nullptr), m_dwAPIVersion(0x00030001) {
     Refresh();
 }
 
 CAddressStatus::CAddressStatus(DWORD hLine, DWORD dwAddressID, DWORD dwCharSize)
-    : m_hLine(hLine), m_dwAddressID(dwAddressID), m_pStruct(nullptr) {
+    : CAddressStatus(hLine, dwAddressID, dwCharSize, 0x00030001) {}
+
+CAddressStatus::CAddressStatus(DWORD hLine, DWORD dwAddressID, DWORD dwCharSize, DWORD dwAPIVersion)
+    : m_hLine(hLine), m_dwAddressID(dwAddressID), m_pStruct(nullptr), m_dwAPIVersion(dwAPIVersion) {
     m_dwCharSize = dwCharSize == 2 ? 2 : 1;
     Refresh();
 }
@@ -30,12 +34,15 @@ long CAddressStatus::Refresh() {
 
 void* CAddressStatus::GetStruct() { return m_pStruct; }
 
-// The forwarding list as TAPI 3.1 lays it out: 32-byte LINEFORWARD entries at dwForwardOffset.
-// Entries that would reach past the structure are not there.
+// The forwarding list at dwForwardOffset, its entries as long as the line's version lays them
+// out; only the fields every version shares are read. Entries that would reach past the
+// structure are not there.
 const LINEFORWARD* CAddressStatus::ForwardEntry(DWORD dwIndex) {
     if (!m_pStruct || dwIndex >= m_pStruct->dwForwardNumEntries || m_pStruct->dwForwardOffset == 0) return nullptr;
-    DWORD dwStart = m_pStruct->dwForwardOffset + dwIndex * sizeof(LINEFORWARD);
-    if (dwStart < m_pStruct->dwForwardOffset || dwStart + sizeof(LINEFORWARD) > m_pStruct->dwTotalSize) return nullptr;
+    DWORD dwEntrySize = linvoq::ForwardEntrySize(m_dwAPIVersion);
+    if (dwIndex > (0xFFFFFFFFu - m_pStruct->dwForwardOffset) / dwEntrySize) return nullptr;
+    DWORD dwStart = m_pStruct->dwForwardOffset + dwIndex * dwEntrySize;
+    if (dwStart > m_pStruct->dwTotalSize || dwEntrySize > m_pStruct->dwTotalSize - dwStart) return nullptr;
     return static_cast<const LINEFORWARD*>(MoveUpPointer(m_pStruct, dwStart));
 }
 

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "CallHelpers.h"
+#include "ChainLifetime.h"
 #include "CommandChain.h"
 #include "CommandRecord.h"
 #include "DialableTapi.h"
@@ -179,13 +180,13 @@ void CTapiApp::SetupTransferChain(CLineDevice* pDevice, DWORD hCall, const char*
     SendDebugInfo(5, " lpRecord: 0x%08X", pRecord);
     if (!pRecord) return;
     TakeOwnership(hCall);
-    long result = lineSetupTransfer(hCall, &pRecord->hConsultCall, nullptr);
+    long result = linvoq::SetupChainTransfer(pRecord);
     SetLastCTIError(result);
     SendDebugInfo(3, " lineSetupTransfer return 0x%08X", result);
     if (result > 0)
         StartChain(pRecord);
     else
-        std::free(pRecord);
+        linvoq::FreeChainRecord(pRecord);
 }
 
 int CTapiApp::DoMakeCall(char* pszAddress, char* pszDestination, int bOffHook) {

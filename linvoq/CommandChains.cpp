@@ -3,11 +3,11 @@
 #include <tapi.h>
 
 #include <cstdlib>
-#include <map>
-#include <mutex>
 
+#include "ChainLifetime.h"
 #include "CommandChain.h"
 #include "CommandRecord.h"
+#include "ScopedLock.h"
 #include "TapiApp.h"
 #include "TapiBase.h"
 #include "TextRules.h"
@@ -21,31 +21,26 @@ const DWORD kReachedMask = LINECALLSTATE_RINGBACK | LINECALLSTATE_CONNECTED | LI
 const SIZE_T kChainStackSize = 2048;
 HCALL g_hChainConfCall;
 
-// The host's command id of the command that set each chain up. A chain stores its records
-// seconds later, when m_dwOrgCmdId may already belong to another command; records the library
-// did not make itself (none in the table) keep the value current when they store.
-std::mutex g_chainIdsLock;
-std::map<const CommandChainRecord*, DWORD> g_chainOrgCmdIds;
-
-void RememberOrgCmdId(const CommandChainRecord* pRecord, DWORD dwOrgCmdId) {
-    std::lock_guard<std::mutex> guard(g_chainIdsLock);
-    g_chainOrgCmdIds[pRecord] = dwOrgCmdId;
-}
-
-DWORD ChainOrgCmdId(const CommandChainRecord* pRecord, DWORD dwCurrent) {
-    std::lock_guard<std::mutex> guard(g_chainIdsLock);
-    auto it = g_chainOrgCmdIds.find(pRecord);
-    return it == g_chainOrgCmdIds.end() ? dwCurrent : it->second;
-}
-
-void ForgetOrgCmdId(const CommandChainRecord* pRecord) {
-    std::lock_guard<std::mutex> guard(g_chainIdsLock);
-    g_chainOrgCmdIds.erase(pRecord);
-}
-
 DWORD ConsultState(DWORD hConsultCall) {
     CCallStatus status(hConsultCall);
     return status.GetStatus();
+}
+
+// One request of a chain, issued with the library lock held and only while the line is still
+// there: its record is stored before the reply can be handled, and a removed line is never
+// touched. A refused request goes to OnCommandResult. Returns the request's result, 0 when the
+// line or the session is gone (the chain then ends without a report).
+template <class Request, class StoreRecord>
+long ChainRequest(CTapiApp* app, const CommandChainRecord* pRecord, const linvoq::ChainContext& context,
+                  Request request, StoreRecord store) {
+    linvoq::ScopedLock lock(&CTapiApp::m_CS);
+    if (linvoq::ChainCancelled(context) || !app->GetDeviceObjectFromLineID(pRecord->dwDeviceID)) return 0;
+    long result = request();
+    if (result > 0)
+        store(result);
+    else
+        app->OnCommandResult(pRecord->dwDeviceID, pRecord->lInitialError, result);
+    return result;
 }
 }  // namespace
 
@@ -61,7 +56,7 @@ CommandChainRecord* NewChainRecord(LONG lInitialError, DWORD dwChainType, CLineD
     pRecord->dwDeviceID = pDevice ? pDevice->GetDeviceID() : 0;
     pRecord->hCall = hCall;
     CopyText(pRecord->szNumber, sizeof pRecord->szNumber, pszNumber, 31);
-    RememberOrgCmdId(pRecord, CTapiApp::m_dwOrgCmdId);
+    AttachChainContext(pRecord, CTapiApp::m_dwOrgCmdId, pDevice ? pDevice->GetAddress() : "");
     return pRecord;
 }
 
@@ -72,8 +67,14 @@ HANDLE CTapiApp::StartChain(CommandChainRecord* pRecord) {
     HANDLE hThread = CreateThread(nullptr, kChainStackSize, CommandChainTread, pRecord, CREATE_SUSPENDED,
                                   &pRecord->dwThreadId);
     if (!hThread) {
-        ForgetOrgCmdId(pRecord);
-        std::free(pRecord);
+        linvoq::FreeChainRecord(pRecord);
+        return nullptr;
+    }
+    if (!linvoq::RegisterChainThread(hThread)) {
+        // A chain StopTapi could not wait for must not run.
+        TerminateThread(hThread, 0);
+        CloseHandle(hThread);
+        linvoq::FreeChainRecord(pRecord);
         return nullptr;
     }
     pRecord->hThread = hThread;
@@ -82,45 +83,49 @@ HANDLE CTapiApp::StartChain(CommandChainRecord* pRecord) {
 }
 
 void CTapiApp::RunMakeCallChain(CommandChainRecord* pRecord) {
+    linvoq::ChainContext context = linvoq::ChainContextOf(pRecord);
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        pRecord->hConsultCall = linvoq::ConsultCallOf(context);
         if (ConsultState(pRecord->hConsultCall) == LINECALLSTATE_DIALTONE) {
-            long result = lineDial(pRecord->hConsultCall, pRecord->szNumber, 0);
-            if (result > 0)
-                linvoq::g_ReplyStack.Store(result, "{Cmd:ConsultationCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}{Dest:%s}",
-                                           ChainOrgCmdId(pRecord, m_dwOrgCmdId), result, pRecord->pDevice->GetAddress(),
-                                           pRecord->szNumber);
-            else
-                OnCommandResult(pRecord->dwDeviceID, pRecord->lInitialError, result);
+            ChainRequest(
+                this, pRecord, context, [&] { return lineDial(pRecord->hConsultCall, pRecord->szNumber, 0); },
+                [&](long request) {
+                    linvoq::g_ReplyStack.Store(request, "{Cmd:ConsultationCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}{Dest:%s}",
+                                               context.dwOrgCmdId, request, context.szAddress, pRecord->szNumber);
+                });
             return;
         }
-        Sleep(kMakeCallWaitMs);
+        if (!linvoq::ChainWait(context, kMakeCallWaitMs)) return;
     }
 }
 
 void CTapiApp::RunTransferChain(CommandChainRecord* pRecord) {
+    linvoq::ChainContext context = linvoq::ChainContextOf(pRecord);
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        pRecord->hConsultCall = linvoq::ConsultCallOf(context);
         if (ConsultState(pRecord->hConsultCall) != LINECALLSTATE_DIALTONE) {
-            Sleep(kTransferDialWaitMs);
+            if (!linvoq::ChainWait(context, kTransferDialWaitMs)) return;
             continue;
         }
-        long result = lineDial(pRecord->hConsultCall, pRecord->szNumber, 0);
-        if (result <= 0) {
-            OnCommandResult(pRecord->dwDeviceID, pRecord->lInitialError, result);
-            return;
-        }
+        long result = ChainRequest(
+            this, pRecord, context, [&] { return lineDial(pRecord->hConsultCall, pRecord->szNumber, 0); },
+            [](long) {});
+        if (result <= 0) return;
         for (int poll = 0; poll < kAttempts; ++poll) {
             if (ConsultState(pRecord->hConsultCall) & kReachedMask) {
-                long complete = lineCompleteTransfer(pRecord->hCall, pRecord->hConsultCall, &g_hChainConfCall,
-                                                     LINETRANSFERMODE_TRANSFER);
-                if (complete > 0)
-                    linvoq::g_ReplyStack.Store(complete, "{Cmd:TransferCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}",
-                                               ChainOrgCmdId(pRecord, m_dwOrgCmdId), complete,
-                                               pRecord->pDevice->GetAddress());
-                else
-                    OnCommandResult(pRecord->dwDeviceID, pRecord->lInitialError, complete);
+                ChainRequest(
+                    this, pRecord, context,
+                    [&] {
+                        return lineCompleteTransfer(pRecord->hCall, pRecord->hConsultCall, &g_hChainConfCall,
+                                                    LINETRANSFERMODE_TRANSFER);
+                    },
+                    [&](long request) {
+                        linvoq::g_ReplyStack.Store(request, "{Cmd:TransferCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}",
+                                                   context.dwOrgCmdId, request, context.szAddress);
+                    });
                 return;
             }
-            Sleep(kTransferPollMs);
+            if (!linvoq::ChainWait(context, kTransferPollMs)) return;
         }
         return;
     }
@@ -128,8 +133,10 @@ void CTapiApp::RunTransferChain(CommandChainRecord* pRecord) {
 
 DWORD WINAPI CTapiApp::CommandChainTread(LPVOID pParam) {
     CommandChainRecord* pRecord = static_cast<CommandChainRecord*>(pParam);
+    linvoq::ChainContext context = linvoq::ChainContextOf(pRecord);
     CTapiApp* app = m_pThisTA;
-    if (app) {
+    // A chain of a session that is being stopped does not touch the application object.
+    if (app && !linvoq::ChainCancelled(context)) {
         app->SendDebugInfo(4, "CommandChainTread");
         app->SendDebugInfo(4, " lpRecord: 0x%08X", pRecord);
         if (pRecord->dwChainType == ZYKLUS_MAKECALL2) {
@@ -139,11 +146,10 @@ DWORD WINAPI CTapiApp::CommandChainTread(LPVOID pParam) {
             app->SendDebugInfo(5, " ZYKLUS_BLINDTRANSFER2");
             app->RunTransferChain(pRecord);
         }
-        app->SendDebugInfo(5, "CommandChainTread End");
+        if (!linvoq::ChainCancelled(context)) app->SendDebugInfo(5, "CommandChainTread End");
     }
     HANDLE hThread = pRecord->hThread;
-    ForgetOrgCmdId(pRecord);
-    std::free(pRecord);
+    linvoq::FreeChainRecord(pRecord);
     CloseHandle(hThread);
     return 0;
 }

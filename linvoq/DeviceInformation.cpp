@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "ChainLifetime.h"
 #include "CommandRecord.h"
 #include "TapiApp.h"
 #include "TapiBase.h"
@@ -78,6 +79,7 @@ char* CTapiApp::GetResponseInfoParam(DWORD dwRequestID, char* pszKey) {
 
 void CTapiApp::HandleReply(DWORD dwRequestID, DWORD dwResult) {
     SendDebugInfo(5, " LINE_REPLY");
+    linvoq::ConsultReplyArrived(dwRequestID);
     char szCmd[64], szOrgCmdId[16], szExt[32], szResult[16];
     std::snprintf(szCmd, sizeof szCmd, "%s", GetResponseInfoParam(dwRequestID, const_cast<char*>("Cmd")));
     std::snprintf(szOrgCmdId, sizeof szOrgCmdId, "%s", GetResponseInfoParam(dwRequestID, const_cast<char*>("OrgCmdId")));
@@ -88,10 +90,11 @@ void CTapiApp::HandleReply(DWORD dwRequestID, DWORD dwResult) {
 
 void CTapiApp::HandleAddressState(DWORD hLine, DWORD dwAddressStates) {
     SendDebugInfo(5, " LINE_ADDRESSSTATE");
-    if (dwAddressStates != LINEADDRESSSTATE_FORWARD) return;
+    // A bit mask: a forwarding change may come together with other address states.
+    if (!(dwAddressStates & LINEADDRESSSTATE_FORWARD)) return;
     CLineDevice* pDevice = GetDeviceObjectFromLine(hLine);
     if (!pDevice) return;
-    CAddressStatus status(hLine, 0, pDevice->GetCharSize());
+    CAddressStatus status(hLine, 0, pDevice->GetCharSize(), pDevice->dwDevAPIVersion);
     OnForwardingChange(pDevice->GetDeviceID(), pDevice->GetAddress(), status.GetForwardAddress());
     OnDNDChange(pDevice->GetDeviceID(), pDevice->GetAddress(), static_cast<int>(status.GetDNDState()));
 }

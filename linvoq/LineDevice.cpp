@@ -9,7 +9,6 @@
 DWORD CLineDevice::m_dwMaxInternLen = 1;
 
 namespace {
-const DWORD kHeadDeviceID = 0xFFFFFFFF;
 const DWORD kMaxInternLenCut = 4;
 const DWORD kAllLineStates = 0x01FFFFFF;
 const DWORD kAllAddressStates = 0x1FF;
@@ -22,7 +21,7 @@ CLineDevice::CLineDevice(DWORD hLineAppIn, DWORD dwDeviceIDIn, DWORD dwAPIVersio
     szAddress[0] = '\0';
     szDeviceName[0] = '\0';
     ClearCalls();
-    if (dwDeviceID == kHeadDeviceID) return;
+    if (dwDeviceID == linvoq::kHeadDeviceID) return;
 
     CDeviceCaps devCaps(hLineApp, dwDeviceID, dwAPIVersion);
     linvoq::CopyText(szDeviceName, sizeof szDeviceName, devCaps.GetLineName(), 127);

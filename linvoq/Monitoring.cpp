@@ -50,7 +50,7 @@ void CTapiApp::FinalOpenLine(CLineDevice* pDevice) {
     if (!pDevice) return;
     SendDebugInfo(5, " hLine: 0x%08X", pDevice->GetLine());
 
-    CAddressStatus addressStatus(pDevice->GetLine(), 0, pDevice->GetCharSize());
+    CAddressStatus addressStatus(pDevice->GetLine(), 0, pDevice->GetCharSize(), pDevice->dwDevAPIVersion);
     char* pszForward = addressStatus.GetForwardAddress();
     SendDebugInfo(5, " pszForward: %s", pszForward);
     OnForwardingChange(pDevice->GetDeviceID(), pDevice->GetAddress(), pszForward);
@@ -73,10 +73,15 @@ void CTapiApp::LineCreate(DWORD dwDeviceID) {
     SendDebugInfo(2, " pLineDevice: 0x%08X", pDevice);
     if (!pDevice) return;
     if (pDevice->GetAddress()[0]) {
-        if (m_pLineFirst)
-            m_pLineFirst->AddObject(pDevice);
-        else
-            m_pLineFirst = pDevice;
+        // After a start without lines there is no head device yet; a real line must not take
+        // its place, as the head is never removed.
+        if (!m_pLineFirst)
+            m_pLineFirst = new (std::nothrow) CLineDevice(m_hLineApp, linvoq::kHeadDeviceID, m_dwAppAPIVersion);
+        if (!m_pLineFirst) {
+            delete pDevice;
+            return;
+        }
+        m_pLineFirst->AddObject(pDevice);
         OnLineCreate(pDevice->GetAddress());
         SendDebugInfo(2, " Leitung mit Adresse %s an Pos %d eingef\xfcgt.", pDevice->GetAddress(), dwDeviceID);
     } else {

@@ -6,8 +6,10 @@
 #include <cstring>
 
 #include "CallHelpers.h"
+#include "ChainLifetime.h"
 #include "CommandChain.h"
 #include "CommandRecord.h"
+#include "ForwardLayout.h"
 #include "LibraryState.h"
 #include "TapiApp.h"
 #include "TapiBase.h"
@@ -68,14 +70,14 @@ int CTapiApp::DoRedirect(char* pszAddress, char* pszDestination, char* pszCallDa
                                                                         pDevice, hCall, pszDestination);
                     if (pRecord) {
                         TakeOwnership(hCall);
-                        long result = lineSetupTransfer(hCall, &pRecord->hConsultCall, nullptr);
+                        long result = linvoq::SetupChainTransfer(pRecord);
                         SetLastCTIError(result);
                         SendDebugInfo(4, " SetupTransfer Result: x%08X", result);
                         if (result > 0) {
                             HANDLE hThread = StartChain(pRecord);
                             SendDebugInfo(5, " CreateThread Result: x%08X", hThread);
                         } else {
-                            std::free(pRecord);
+                            linvoq::FreeChainRecord(pRecord);
                         }
                     }
                 }
@@ -133,36 +135,59 @@ int CTapiApp::DoPickup(char* pszAddress, char* pszDestination) {
     return GetLastCTIError() >= 0;
 }
 
+namespace {
+
+// The forward list in the line's own layout: header, one entry, then the destination text.
+BYTE* NewForwardList(DWORD dwAPIVersion, const char* pszText, DWORD dwSize, DWORD dwEntries) {
+    DWORD dwTextOffset = linvoq::kForwardListHeader + linvoq::ForwardEntrySize(dwAPIVersion);
+    BYTE* pList = static_cast<BYTE*>(std::calloc(1, dwTextOffset + dwSize));
+    if (!pList) return nullptr;
+    LINEFORWARDLIST* list = reinterpret_cast<LINEFORWARDLIST*>(pList);
+    list->dwTotalSize = dwTextOffset + dwSize;
+    list->dwNumEntries = dwEntries;
+    LINEFORWARD& entry = list->ForwardList[0];
+    entry.dwForwardMode = LINEFORWARDMODE_UNCOND;
+    entry.dwDestAddressSize = dwSize;
+    entry.dwDestAddressOffset = dwTextOffset;
+    if (linvoq::ForwardEntrySize(dwAPIVersion) == linvoq::kForwardEntrySize31) {
+        entry.dwCallerAddressType = LINEADDRESSTYPE_PHONENUMBER;
+        entry.dwDestAddressType = LINEADDRESSTYPE_PHONENUMBER;
+    }
+    std::memcpy(pList + dwTextOffset, pszText, std::strlen(pszText));  // calloc gave the terminator
+    return pList;
+}
+
+}  // namespace
+
 int CTapiApp::DoForward(char* pszAddress, char* pszDestination) {
     char szEmpty[1] = "";
     if (!pszDestination) pszDestination = szEmpty;
     SendDebugInfo(3, "CTapiApp::DoForward %s %s", pszAddress, pszDestination);
     EnterCriticalSection(&m_CS);
+    // "*" cancels with an empty destination; the caller's text (maybe a literal) stays as it is.
+    const char* pszForward = pszDestination[0] == '*' ? "" : pszDestination;
     CLineDevice* pDevice = CommandDevice(pszAddress, 5);
     if (pDevice && pDevice->GetLine()) {
         DWORD dwSize = static_cast<DWORD>(std::strlen(pszDestination) + 1);
         SendDebugInfo(5, " dwSize: %d", dwSize);
         DWORD dwEntries = pszDestination[0] ? 1 : 0;
-        // "*" cancels: the caller's text becomes empty, the sizes stay as computed.
-        if (pszDestination[0] == '*') pszDestination[0] = '\0';
         SendDebugInfo(5, " NumEntries: %d", dwEntries);
-        BYTE* pList = static_cast<BYTE*>(std::calloc(1, dwSize + 32));
-        SendDebugInfo(5, " lpForwardList: x%08X", pList);
-        if (pList) {
-            LINEFORWARDLIST* list = reinterpret_cast<LINEFORWARDLIST*>(pList);
-            list->dwTotalSize = 32 + dwSize;
-            list->dwNumEntries = dwEntries;
-            list->ForwardList[0].dwForwardMode = LINEFORWARDMODE_UNCOND;
-            list->ForwardList[0].dwDestAddressSize = dwSize;
-            list->ForwardList[0].dwDestAddressOffset = 32;
-            linvoq::CopyText(reinterpret_cast<char*>(pList + 32), dwSize, pszDestination, kMaxForwardText);
-            long result = lineForward(pDevice->GetLine(), 1, 0, list, 0, &g_hForwardConsultCall, nullptr);
-            SetLastCTIError(result);
-            SendDebugInfo(4, " Forward Result: x%08X", result);
-            std::free(pList);
+        if (std::strlen(pszForward) > kMaxForwardText) {
+            // A shortened number would forward the calls to somebody else.
+            SetLastCTIError(LINEERR_INVALADDRESS);
+        } else {
+            BYTE* pList = NewForwardList(pDevice->dwDevAPIVersion, pszForward, dwSize, dwEntries);
+            SendDebugInfo(5, " lpForwardList: x%08X", pList);
+            if (pList) {
+                long result = lineForward(pDevice->GetLine(), 1, 0, reinterpret_cast<LINEFORWARDLIST*>(pList), 0,
+                                          &g_hForwardConsultCall, nullptr);
+                SetLastCTIError(result);
+                SendDebugInfo(4, " Forward Result: x%08X", result);
+                std::free(pList);
+            }
         }
     }
     return linvoq::FinishCommand(&m_CS, true,
                                  "{Cmd:SetForwarding}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}{Dest:%s}",
-                                 m_dwOrgCmdId, pszAddress, pszDestination);
+                                 m_dwOrgCmdId, pszAddress, pszForward);
 }

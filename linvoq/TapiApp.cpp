@@ -7,6 +7,7 @@
 
 #include "DialableNumber.h"
 #include "DialableTapi.h"
+#include "ChainLifetime.h"
 #include "LibraryState.h"
 #include "TapiBase.h"
 
@@ -25,10 +26,10 @@ DWORD CTapiApp::m_dwAppAPIVersion = 0x00030001;
 namespace {
 const DWORD kAppAPIVersion = 0x00030001;
 const DWORD kMaxLines = 8192;
-const DWORD kHeadDeviceID = 0xFFFFFFFF;
 const DWORD kMaxInternLenCap = 5;
 // Waits before the second, third and fourth lineInitializeEx.
 const DWORD kInitRetryWaitMs[] = {1000, 2000, 3000};
+const DWORD kChainStopWaitMs = 2000;
 }  // namespace
 
 CTapiApp::CTapiApp(int bStartTapi) {
@@ -90,7 +91,7 @@ int CTapiApp::StartTapi() {
     SendDebugInfo(2, " phoneInitializeEx Result: 0x%08X", phoneResult);
     SendDebugInfo(2, " Num Phones: %d", m_dwNumPhones);
 
-    m_pLineFirst = new (std::nothrow) CLineDevice(m_hLineApp, kHeadDeviceID, m_dwAppAPIVersion);
+    m_pLineFirst = new (std::nothrow) CLineDevice(m_hLineApp, linvoq::kHeadDeviceID, m_dwAppAPIVersion);
     SendDebugInfo(3, " m_pLineFirst: 0x%08X", m_pLineFirst);
     BuildLineList();
 
@@ -138,6 +139,8 @@ void CTapiApp::BuildLineList() {
 
 void CTapiApp::StopTapi() {
     SendDebugInfo(2, "StopTapi");
+    // Running chains would go on calling into a session and an object that are going away.
+    linvoq::StopChains(kChainStopWaitMs);
     if (m_hPhoneApp) {
         long result = phoneShutdown(m_hPhoneApp);
         SendDebugInfo(3, " phoneShutdown result 0x%08X", result);
@@ -148,6 +151,7 @@ void CTapiApp::StopTapi() {
         SendDebugInfo(3, " lineShutdown result 0x%08X", result);
         m_hLineApp = 0;
     }
+    linvoq::EndConsultReplies();
     if (m_pLineFirst) {
         delete m_pLineFirst;
         m_pLineFirst = nullptr;

@@ -54,6 +54,9 @@ public:
     // The same for a line whose texts are wide (dwCharSize 2): the forwarding addresses then
     // come as UTF-16 and are converted like every other text of that line.
     CAddressStatus(DWORD hLine, DWORD dwAddressID, DWORD dwCharSize);
+    // The same for a line opened with an API version below 3.1, whose forwarding entries are
+    // laid out in the shorter LINEFORWARD.
+    CAddressStatus(DWORD hLine, DWORD dwAddressID, DWORD dwCharSize, DWORD dwAPIVersion);
     ~CAddressStatus() override;
     long Refresh();
     void* GetStruct();
@@ -69,6 +72,7 @@ private:
     const LINEFORWARD* ForwardEntry(DWORD dwIndex);
     DWORD m_hLine, m_dwAddressID;
     LINEADDRESSSTATUS* m_pStruct;
+    DWORD m_dwAPIVersion;
 };
 
 // LINECALLINFO of a call (lineGetCallInfo). The five number getters keep only "+()0123456789".

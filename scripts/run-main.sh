@@ -8,10 +8,7 @@ build=${TVX_BUILD_DIR:-$root/build}
 bash "$root/scripts/install-deps.sh"
 # Only what this job runs: the service with its libraries, and the simulated tapi32.dll.
 echo "Building the service and the simulator (log: $build.log)..."
-{
-    cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=Release
-    cmake --build "$build" -j"$(nproc)" --target telvarix tapi32
-} >"$build.log" 2>&1 || { tail -40 "$build.log"; exit 1; }
+bash "$root/scripts/build.sh" telvarix tapi32 >"$build.log" 2>&1 || { tail -40 "$build.log"; exit 1; }
 echo "Preparing the Wine prefix..."
 "$root/scripts/wine-run.sh" up "$build"
 trap '"$root/scripts/wine-run.sh" down "$build"' EXIT

@@ -4,9 +4,14 @@
 ; and opens the applet. Silent: TelvarixSetup.exe /S [/D=folder]. The uninstaller runs
 ; TVXREMOVE /U and removes what the setup added; the settings file stays.
 ;
-; Defines from the build: STAGE (the package folder), OUTFILE, VERSION (a.b.c).
+; Defines from the build: STAGE (the package folder), OUTFILE, VERSION (a.b.c), and AMD64 when the
+; package holds the 64-bit build (only made where the tests run on 64-bit Wine; the product is 32-bit).
 
+!ifdef AMD64
+Target amd64-unicode
+!else
 Unicode true
+!endif
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 !include LogicLib.nsh
@@ -17,7 +22,11 @@ RequestExecutionLevel admin
 
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
+!ifdef AMD64
+InstallDir "$PROGRAMFILES64\${PRODUCT}"
+!else
 InstallDir "$PROGRAMFILES\${PRODUCT}"
+!endif
 ShowInstDetails show
 ShowUninstDetails show
 

@@ -12,6 +12,8 @@ LONG RunEntry(JournalLine& line, Body body) {
     int32_t error = 0;
     LONG result = sim.faults.Take(line.Function(), &error) ? static_cast<LONG>(error) : body(sim);
     sim.journal.Add(line.Result(result));
+    int32_t delayMs = 0;
+    if (sim.slowReturns.Take(line.Function(), &delayMs) && delayMs > 0) Sleep(static_cast<DWORD>(delayMs));
     return result;
 }
 

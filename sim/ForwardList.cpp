@@ -8,7 +8,7 @@ namespace tapisim {
 namespace {
 
 const uint32_t kHeaderSize = 8;   // dwTotalSize, dwNumEntries
-const uint32_t kEntrySize = 24;
+const uint32_t kEntrySize = 24;  // the fields every version shares
 const uint32_t kLastForwardMode = 0x00010000;
 
 uint32_t Field(const unsigned char* list, uint32_t offset) {
@@ -17,11 +17,12 @@ uint32_t Field(const unsigned char* list, uint32_t offset) {
     return value;
 }
 
-// The text's bytes; false when it does not lie inside the list.
-bool Text(const unsigned char* list, uint32_t total, uint32_t size, uint32_t offset, bool wide, std::string* out) {
+// The text's bytes; false when it does not lie inside the list, between `fixedEnd` and its end.
+bool Text(const unsigned char* list, uint32_t total, uint32_t size, uint32_t offset, bool wide, std::string* out,
+          uint32_t fixedEnd = 0) {
     out->clear();
     if (size == 0) return true;
-    if (offset > total || size > total - offset) return false;
+    if (offset < fixedEnd || offset > total || size > total - offset) return false;
     uint32_t unit = wide ? 2 : 1;
     for (uint32_t i = 0; i + unit <= size; i += unit) {
         const unsigned char* c = list + offset + i;
@@ -46,20 +47,25 @@ std::string Printable(const std::string& text, bool wide) {
 
 }  // namespace
 
-ForwardListCheck ReadForwardList(const unsigned char* list, bool wide, std::vector<ForwardEntry>* entries) {
+uint32_t ForwardEntrySize(uint32_t apiVersion) { return apiVersion >= 0x00030001 ? 32 : kEntrySize; }
+
+ForwardListCheck ReadForwardList(const unsigned char* list, bool wide, uint32_t apiVersion,
+                                 std::vector<ForwardEntry>* entries) {
     entries->clear();
+    uint32_t entrySize = ForwardEntrySize(apiVersion);
     uint32_t total = Field(list, 0);
-    if (total < kHeaderSize) return ForwardListCheck::kTooSmall;
+    if (total < kHeaderSize + entrySize) return ForwardListCheck::kTooSmall;
     uint32_t count = Field(list, 4);
-    if (count > (total - kHeaderSize) / kEntrySize) return ForwardListCheck::kBadEntry;
+    if (count > (total - kHeaderSize) / entrySize) return ForwardListCheck::kBadEntry;
+    uint32_t fixedEnd = kHeaderSize + count * entrySize;
     for (uint32_t i = 0; i < count; ++i) {
-        uint32_t at = kHeaderSize + i * kEntrySize;
+        uint32_t at = kHeaderSize + i * entrySize;
         ForwardEntry entry;
         entry.mode = Field(list, at);
         entry.destCountryCode = Field(list, at + 12);
         if (!ValidMode(entry.mode) ||
-            !Text(list, total, Field(list, at + 4), Field(list, at + 8), wide, &entry.caller) ||
-            !Text(list, total, Field(list, at + 16), Field(list, at + 20), wide, &entry.dest))
+            !Text(list, total, Field(list, at + 4), Field(list, at + 8), wide, &entry.caller, fixedEnd) ||
+            !Text(list, total, Field(list, at + 16), Field(list, at + 20), wide, &entry.dest, fixedEnd))
             return ForwardListCheck::kBadEntry;
         entries->push_back(entry);
     }

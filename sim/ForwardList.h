@@ -1,7 +1,8 @@
 // A LINEFORWARDLIST as an application hands it to lineForward: validation, its entries and its
-// journal text. Entries are read in the 24-byte layout that every API version shares (mode,
-// caller address size and offset, destination country, destination size and offset); offsets
-// count from the start of the list. Standard C++ only.
+// journal text. Entries are laid out by the line's negotiated API version, as TAPI does: 24 bytes
+// before 3.1 (mode, caller address size and offset, destination country, destination size and
+// offset), 32 bytes from 3.1 on (then the caller and destination address types); offsets count
+// from the start of the list. Standard C++ only.
 #pragma once
 
 #include <cstdint>
@@ -19,9 +20,14 @@ struct ForwardEntry {
 
 enum class ForwardListCheck { kOk, kTooSmall, kBadEntry };
 
-// Reads the list `list` (dwTotalSize bytes are taken as readable). Texts stop at their
-// terminator, at their size or at the end of the list, whichever comes first.
-ForwardListCheck ReadForwardList(const unsigned char* list, bool wide, std::vector<ForwardEntry>* entries);
+uint32_t ForwardEntrySize(uint32_t apiVersion);
+
+// Reads the list `list` (dwTotalSize bytes are taken as readable) in the layout of apiVersion.
+// A list smaller than LINEFORWARDLIST of that version is too small; a text that lies outside the
+// list or over the entries is a bad entry. Texts stop at their terminator, at their size or at
+// the end of the list, whichever comes first.
+ForwardListCheck ReadForwardList(const unsigned char* list, bool wide, uint32_t apiVersion,
+                                 std::vector<ForwardEntry>* entries);
 
 // list=<dwTotalSize>/<dwNumEntries>/<mode 0x%08X>/<dest size>/<dest offset>/"<dest>" of the
 // first entry, whose fields are printed as they stand even with dwNumEntries 0; list=null for

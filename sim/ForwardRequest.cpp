@@ -20,11 +20,11 @@ std::wstring TextOf(const std::string& bytes, bool wide) {
     return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
 }
 
-LONG ReadList(const LINEFORWARDLIST* list, bool wide, std::vector<Forward>* forwards) {
+LONG ReadList(const LINEFORWARDLIST* list, bool wide, DWORD apiVersion, std::vector<Forward>* forwards) {
     forwards->clear();
     if (!list) return 0;  // no list: forwarding off
     std::vector<ForwardEntry> entries;
-    switch (ReadForwardList(reinterpret_cast<const unsigned char*>(list), wide, &entries)) {
+    switch (ReadForwardList(reinterpret_cast<const unsigned char*>(list), wide, apiVersion, &entries)) {
     case ForwardListCheck::kTooSmall:
         return LINEERR_STRUCTURETOOSMALL;
     case ForwardListCheck::kBadEntry:
@@ -51,7 +51,7 @@ LONG ForwardLine(HLINE hLine, DWORD allAddresses, DWORD addressId, const LINEFOR
         if (!(device.addressFeatures & LINEADDRFEATURE_FORWARD)) return LINEERR_OPERATIONUNAVAIL;
         if (!lphConsultCall) return LINEERR_INVALPOINTER;
         std::vector<Forward> forwards;
-        LONG r = ReadList(list, wide, &forwards);
+        LONG r = ReadList(list, wide, open->apiVersion, &forwards);
         if (r) return r;
         DWORD deviceId = open->device;
         return BeginAsync(sim, open->app, "lineForward", [=](Sim& sim, Reply& reply) {

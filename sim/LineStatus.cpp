@@ -3,6 +3,7 @@
 
 #include "Entries.h"
 #include "EntryPoint.h"
+#include "ForwardList.h"
 #include "SimText.h"
 #include "VarLayout.h"
 
@@ -39,14 +40,16 @@ CallCounts CountCalls(const Sim& sim, const LineDevice& line, DWORD device) {
 }
 
 // The forwarding list: an array of LINEFORWARD whose texts follow it, located from the start of
-// the whole structure. `records` must live until the layout is written.
+// the whole structure. Entries have the size the line's API version gives them (24 bytes before
+// 3.1). `records` must live until the layout is written.
 void AddForwardList(VarLayout& layout, LINEADDRESSSTATUS& status, const std::vector<Forward>& forwards, bool unicode,
-                    std::vector<LINEFORWARD>& records) {
+                    DWORD apiVersion, std::vector<LINEFORWARD>& records) {
     status.dwForwardNumEntries = static_cast<DWORD>(forwards.size());
     if (forwards.empty()) return;
+    const std::size_t entrySize = ForwardEntrySize(apiVersion);
     records.assign(forwards.size(), LINEFORWARD());
     std::size_t array = layout.Add(status.dwForwardSize, status.dwForwardOffset,
-                                   std::string(records.size() * sizeof(LINEFORWARD), '\0'));
+                                   std::string(records.size() * entrySize, '\0'));
     for (std::size_t i = 0; i < forwards.size(); ++i) {
         LINEFORWARD& record = records[i];
         record.dwForwardMode = forwards[i].mode;
@@ -56,11 +59,14 @@ void AddForwardList(VarLayout& layout, LINEADDRESSSTATUS& status, const std::vec
         layout.Add(record.dwCallerAddressSize, record.dwCallerAddressOffset, TextPart(forwards[i].caller, unicode));
         layout.Add(record.dwDestAddressSize, record.dwDestAddressOffset, TextPart(forwards[i].dest, unicode));
     }
-    layout.SetBytes(array, records.data(), records.size() * sizeof(LINEFORWARD));
+    std::string bytes;
+    for (const LINEFORWARD& record : records)
+        bytes.append(reinterpret_cast<const char*>(&record), entrySize);
+    layout.SetBytes(array, bytes.data(), bytes.size());
 }
 
 void FillAddressStatus(const Sim& sim, const LineDevice& line, DWORD device, DWORD addressId, bool unicode,
-                       LPLINEADDRESSSTATUS out) {
+                       DWORD apiVersion, LPLINEADDRESSSTATUS out) {
     LINEADDRESSSTATUS status = {};
     VarLayout layout(sizeof status);
     if (addressId == 0) {  // every call of the simulator is on address 0
@@ -72,7 +78,7 @@ void FillAddressStatus(const Sim& sim, const LineDevice& line, DWORD device, DWO
     }
     status.dwAddressFeatures = line.addressFeatures;
     std::vector<LINEFORWARD> records;
-    AddForwardList(layout, status, line.forwards, unicode, records);
+    AddForwardList(layout, status, line.forwards, unicode, apiVersion, records);
     layout.Write(out, &status, sizeof status);
 }
 
@@ -110,7 +116,7 @@ LONG GetAddressStatus(HLINE hLine, DWORD addressId, LPLINEADDRESSSTATUS status, 
         if (addressId >= dev.numAddresses) return LINEERR_INVALADDRESSID;
         if (!status) return LINEERR_INVALPOINTER;
         if (status->dwTotalSize < sizeof(LINEADDRESSSTATUS)) return LINEERR_STRUCTURETOOSMALL;
-        FillAddressStatus(sim, dev, open->device, addressId, wide || dev.unicode, status);
+        FillAddressStatus(sim, dev, open->device, addressId, wide || dev.unicode, open->apiVersion, status);
         return 0;
     });
 }

@@ -104,6 +104,7 @@ void Sim::Reset() {
     ++demoGeneration;
     faults.Clear();
     replyFaults.Clear();
+    slowReturns.Clear();
     journal.Clear();
     for (auto& entry : apps) entry.second.queue.clear();
 }

@@ -180,6 +180,7 @@ public:
     DWORD demoGeneration = 0;     // counts resets, which end a demonstration under way
     FaultTable faults;   // own lock
     FaultTable replyFaults;  // accepted requests whose LINE_REPLY carries an error
+    FaultTable slowReturns;  // calls that return only so many milliseconds after their work
     Journal journal;     // own lock
 
     DWORD NewHandle() { return m_nextHandle++; }

@@ -231,6 +231,10 @@ SIMAPI WORD WINAPI simStartControlPort(WORD port);
 // The named TAPI function (its name without A/W suffix, e.g. "lineOpen", "lineInitializeEx")
 // fails the next `times` calls with `error`, without doing anything else. Faults add up per name.
 SIMAPI void WINAPI simFailNext(const char* function, int times, LONG error);
+// The named TAPI function's next `times` calls do their work as usual (an accepted request's
+// completion and LINE_REPLY are on their way) and return only `ms` milliseconds later, so that
+// the reply can reach the application before the call has returned, as on a real TAPI.
+SIMAPI void WINAPI simSlowReturnNext(const char* function, int times, DWORD ms);
 
 // --- Journal -------------------------------------------------------------------------------
 //

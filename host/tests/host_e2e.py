@@ -638,16 +638,17 @@ def call_data_wide_line(run):
         c.request("{Cmd:MonitorStart}{Ext:%s}" % ext, "MonitorStart", "Ok")
     c.request("{Cmd:MakeCall}{Ext:201}{Dest:202}", "MakeCall", "Accepted")
     expect_event(c, "CallReceived", "202", Caller="201")
+    mark = len(c.all_lines())
     c.request("{Cmd:DeflectCall}{InvokeId:d}{Ext:202}{Dest:203}{CallData:order 4711}", "DeflectCall", "Accepted")
     c.expect_answer("DeflectCall", "Done", 10, InvokeId="d", Success="1")
-    mark = c.seen
     expect_event(c, "CallReceived", "203", Caller="201", Redirecting="202")
-    # The phone state with the call data may come before the call's event or after it, as the
-    # call data reach the line.
-    c.seen = mark
-    state = c.expect(lambda f: f.get("Event") == "PhoneState" and f.get("Ext") == "203" and
-                     f.get("Alerting") == "1" and f.get("CallData"), 10)
-    check(state["CallData"] == "order 4711", "call data at 203: %r" % state)
+    # The phone state of the ringing line may come before or after its CallReceived.
+    ringing = lambda f: f and f.get("Event") == "PhoneState" and f.get("Ext") == "203" and f.get("Alerting") == "1"
+    deadline = time.time() + 10
+    while not [f for f in map(fields, c.all_lines()[mark:]) if ringing(f)] and time.time() < deadline:
+        time.sleep(0.1)
+    states = [f for f in map(fields, c.all_lines()[mark:]) if ringing(f)]
+    check(states and states[-1]["CallData"] == "order 4711", "call data at 203: %r" % states)
     check(host.stop() == 0, "clean stop")
 
 

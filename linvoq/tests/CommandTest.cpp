@@ -342,20 +342,35 @@ TEST_F(CommandTest, ForwardListBytes) {
     ASSERT_EQ(app->DoForward(Text("201"), nullptr), 1);
     char star[] = "*";
     ASSERT_EQ(app->DoForward(Text("201"), star), 1);
-    EXPECT_STREQ(star, "");
+    EXPECT_STREQ(star, "*");  // the caller's text is left alone
     EXPECT_EQ(Field(app->GetLastCTIError(), "Dest"), "");
-    std::string forty(40, '7');
-    ASSERT_EQ(app->DoForward(Text("201"), Text(forty.c_str())), 1);
-    EXPECT_EQ(Field(app->GetLastCTIError(), "Cmd"), "SetForwarding");
     auto calls = JournalLines("lineForward(");
-    ASSERT_EQ(calls.size(), 5u);
+    ASSERT_EQ(calls.size(), 4u);
+    // A 3.1 line: 32-byte entry, the text behind it, never smaller than LINEFORWARDLIST.
     std::string head = "lineForward(" + N(hLine) + ", 1, 0, list=";
-    EXPECT_EQ(calls[0].find(head + "40/1/0x00000001/8/32/\"0301234\", 0, params=null) = "), 0u) << calls[0];
-    EXPECT_EQ(calls[1].find(head + "33/0/0x00000001/1/32/\"\", 0, params=null) = "), 0u) << calls[1];
-    EXPECT_EQ(calls[2].find(head + "33/0/0x00000001/1/32/\"\", 0, params=null) = "), 0u) << calls[2];
-    EXPECT_EQ(calls[3].find(head + "34/1/0x00000001/2/32/\"\", 0, params=null) = "), 0u) << calls[3];
-    EXPECT_EQ(calls[4].find(head + "73/1/0x00000001/41/32/\"" + std::string(30, '7') + "\", 0, params=null) = "), 0u)
-        << calls[4];
+    EXPECT_EQ(calls[0].find(head + "48/1/0x00000001/8/40/\"0301234\", 0, params=null) = "), 0u) << calls[0];
+    EXPECT_EQ(calls[1].find(head + "41/0/0x00000001/1/40/\"\", 0, params=null) = "), 0u) << calls[1];
+    EXPECT_EQ(calls[2].find(head + "41/0/0x00000001/1/40/\"\", 0, params=null) = "), 0u) << calls[2];
+    EXPECT_EQ(calls[3].find(head + "42/1/0x00000001/2/40/\"\", 0, params=null) = "), 0u) << calls[3];
+    for (const std::string& call : calls) EXPECT_EQ(call.find(" = -"), std::string::npos) << call;
+}
+
+TEST_F(CommandTest, ForwardCancelWithAConstantStarDoesNotWriteIntoIt) {
+    static const char kStar[] = "*";  // read-only storage: writing into it would crash
+    ASSERT_EQ(app->DoForward(Text("201"), const_cast<char*>(kStar)), 1);
+    EXPECT_STREQ(kStar, "*");
+    EXPECT_EQ(Field(app->GetLastCTIError(), "Cmd"), "SetForwarding");
+}
+
+TEST_F(CommandTest, ForwardToADestinationTooLongIsRefusedNotShortened) {
+    std::string thirty(30, '7'), thirtyOne(31, '7');
+    EXPECT_EQ(app->DoForward(Text("201"), Text(thirtyOne.c_str())), 0);
+    EXPECT_EQ(app->GetLastCTIError(), static_cast<long>(LINEERR_INVALADDRESS));
+    EXPECT_TRUE(JournalLines("lineForward(").empty());
+    ASSERT_EQ(app->DoForward(Text("201"), Text(thirty.c_str())), 1);
+    auto calls = JournalLines("lineForward(");
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_NE(calls[0].find("/31/40/\"" + thirty + "\""), std::string::npos) << calls[0];
 }
 
 TEST_F(CommandTest, ChainWhoseConsultationCallNeverHasDialToneEndsSilently) {

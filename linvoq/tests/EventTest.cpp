@@ -278,6 +278,38 @@ TEST_F(EventTest, ForwardingChangeRaisesForwardingThenDnd) {
     EXPECT_EQ(Take(true), (std::vector<std::string>{"Line msg 0 dev " + std::to_string(hLine) + " p1 0"}));
 }
 
+TEST_F(EventTest, ForwardingChangeCombinedWithOtherAddressStatesIsSeen) {
+    SimForward fwd[] = {{LINEFORWARDMODE_UNCOND, nullptr, "0301234", 0}};
+    simSetForwarding(dev201, fwd, 1, 0);
+    DWORD hLine = app->GetDeviceObjectFromAddress(Text("201"))->GetLine();
+    simPostLineMessage(hLine, LINE_ADDRESSSTATE, 0, LINEADDRESSSTATE_FORWARD | LINEADDRESSSTATE_OTHER, 0);
+    Pump(3000, [&] { return app->events.size() >= 2; });
+    EXPECT_EQ(Take(), (std::vector<std::string>{"Forwarding 0 201 [0301234]", "DND 0 201 0"}));
+}
+
+// A line whose provider stops at API 3.0 lays its forwarding entries out in 24 bytes.
+TEST_F(EventTest, ForwardingOfALineBelowVersion31IsReadInItsOwnLayout) {
+    SimLineDesc old = Line("Old 204", "204");
+    old.apiVersionHigh = 0x00030000;
+    DWORD dev204 = simAddLine(&old);
+    delete app;
+    app = new RecordingApp(1);
+    ASSERT_EQ(app->DoMonitorStart(Text("204")), 1);
+    app->events.clear();
+    SimForward fwd[] = {{0, nullptr, nullptr, 0}, {LINEFORWARDMODE_UNCOND, nullptr, "0309876", 0}};
+    simSetForwarding(dev204, fwd, 2, 1);
+    Pump(3000, [&] { return app->events.size() >= 2; });
+    EXPECT_EQ(Take(), (std::vector<std::string>{"Forwarding " + std::to_string(dev204) + " 204 [0309876]",
+                                                "DND " + std::to_string(dev204) + " 204 1"}));
+
+    // And the list the library hands to lineForward is laid out the same way.
+    simJournalClear();
+    ASSERT_EQ(app->DoForward(Text("204"), Text("0301234")), 1);
+    auto calls = JournalLines("lineForward(");
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_NE(calls[0].find("list=40/1/0x00000001/8/32/\"0301234\""), std::string::npos) << calls[0];
+}
+
 TEST_F(EventTest, UnknownCallGivesOnlyThePassThrough) {
     simPostLineMessage(0x5555, LINE_CALLSTATE, LINECALLSTATE_IDLE, 0, 0);
     Pump(3000, [&] { return !app->events.empty(); });

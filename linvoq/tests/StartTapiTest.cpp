@@ -402,6 +402,25 @@ TEST_F(StartTapiTest, LinesAppearAndVanishAtRunTime) {
     EXPECT_EQ(Addresses(), (std::vector<std::string>{"301"}));
 }
 
+TEST_F(StartTapiTest, LineAppearingAfterAStartWithoutLinesCanBeRemovedAgain) {
+    app = new RecordingApp(1);
+    app->recordLineMessages = false;
+    EXPECT_EQ(CTapiApp::m_dwNumLines, 0u);
+    SimLineDesc fresh = Line("Office 301", "301");
+    DWORD id = simAddLine(&fresh);
+    simAnnounceLine(id);
+    Pump(2000, [&] { return app->GetDeviceObjectFromAddress(Text("301")) != nullptr; });
+    ASSERT_NE(app->GetDeviceObjectFromAddress(Text("301")), nullptr);
+    EXPECT_EQ(Addresses(), (std::vector<std::string>{"301"}));
+    EXPECT_NE(CTapiApp::m_pLineFirst->GetDeviceID(), id);  // not the head device
+
+    simRemoveLine(id);
+    Pump(2000, [&] { return app->GetDeviceObjectFromAddress(Text("301")) == nullptr; });
+    EXPECT_EQ(app->GetDeviceObjectFromAddress(Text("301")), nullptr);
+    EXPECT_EQ(app->events.back(), "LineRemove 301");
+    EXPECT_TRUE(Addresses().empty());
+}
+
 TEST_F(StartTapiTest, ProviderClosingALineForgetsItsHandle) {
     DWORD dev = Add("Office 201", "201");
     app = new RecordingApp(1);

@@ -375,9 +375,11 @@ TEST_F(CallModelTest, PickupTakesTheRingingCall) {
 TEST_F(CallModelTest, UnconditionalForwardingSendsNewCallsOn) {
     lineSetStatusMessages(hLine[0], 0, LINEADDRESSSTATE_FORWARD);
     std::vector<unsigned char> list(64, 0);
-    DWORD words[8] = {44, 1, LINEFORWARDMODE_UNCOND, 0, 0, 0, 4, 32};
+    // The 3.1 layout of the line's version: a 32-byte entry, the text behind it.
+    DWORD words[10] = {44, 1, LINEFORWARDMODE_UNCOND, 0, 0, 0, 4, 40, LINEADDRESSTYPE_PHONENUMBER,
+                       LINEADDRESSTYPE_PHONENUMBER};
     std::memcpy(list.data(), words, sizeof words);
-    std::memcpy(list.data() + 32, "203", 4);
+    std::memcpy(list.data() + 40, "203", 4);
     HCALL consult = 0xDEAD;
     Done(lineForward(hLine[0], 1, 0, reinterpret_cast<LPLINEFORWARDLIST>(list.data()), 0, &consult, nullptr));
     EXPECT_EQ(consult, 0u);
