@@ -100,6 +100,10 @@ class Host:
         return self.proc.returncode
 
 
+# TVX_TRANSCRIPT=1 prints every line sent and received, for a transcript of a case.
+TRANSCRIPT = os.environ.get("TVX_TRANSCRIPT") == "1"
+
+
 class Client:
     """One connection; lines end with CR LF, NUL bytes between lines are skipped."""
 
@@ -133,9 +137,16 @@ class Client:
                 with self.cond:
                     self.lines.append(line.decode("latin-1"))
                     self.cond.notify_all()
+                if TRANSCRIPT:
+                    print("%s < %s" % (self.name(), line.decode("latin-1")), flush=True)
 
     def send(self, text):
+        if TRANSCRIPT:
+            print("%s > %s" % (self.name(), text), flush=True)
         self.sock.sendall(text.encode("latin-1") + b"\r\n")
+
+    def name(self):
+        return "client %d" % self.sock.getsockname()[1]
 
     def send_raw(self, data):
         self.sock.sendall(data)
