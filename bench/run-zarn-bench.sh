@@ -64,7 +64,7 @@ trap 'exit 130' INT TERM
 "${svc[@]}" "$wr" up "$build" || exit 1
 
 # start_service NAME PBX_FILE|- [TELVARIX.EXE options]: sets port, svc_pid and started (seconds
-# from launch until a client got its welcome and an answer to Ping).
+# from launch until a client got its welcome and an answer to Help).
 start_service() {
     local name=$1 pbx=$2
     shift 2

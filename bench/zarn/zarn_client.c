@@ -534,8 +534,8 @@ static int Welcome(int port, double seconds) {
             conns[0].fd = fd;
             nconn = 1;
             WaitFor(&conns[0], "{Event:Welcome}", end - Now() > 1 ? end - Now() : 1);
-            Send(&conns[0], "{Cmd:Ping}{InvokeId:p}");
-            WaitFor(&conns[0], "{Response:Ok}{Cmd:Ping}", 30);
+            Send(&conns[0], "{Cmd:Help}{InvokeId:p}");  /* Ping is newer than some builds measured */
+            WaitFor(&conns[0], "{Response:Ok}{Cmd:Help}", 30);
             return 0;
         }
         usleep(2000);
