@@ -8,6 +8,7 @@ set -u
 mode=${1:?mode}; build=${2:?build dir}; shift 2
 state="$build/wine"
 mkdir -p "$state"
+state=$(cd "$state" && pwd)  # Wine takes only an absolute WINEPREFIX; the build dir may be relative
 
 # The product is 32-bit: a 32-bit prefix where the kernel can start 32-bit programs, otherwise a
 # 64-bit prefix for the 64-bit build of the same sources (see wine-arch.sh).

@@ -86,22 +86,30 @@ JournalLine& JournalLine::Result(int32_t result) {
     return *this;
 }
 
+Journal::Journal(std::size_t capacity) : m_lines(capacity > 0 ? capacity : 1) {}
+
 void Journal::Add(const JournalLine& line) {
-    Entry entry;
-    std::memcpy(entry.text, line.Str(), line.Length() + 1);
     std::lock_guard<std::mutex> guard(m_mutex);
-    m_lines.push_back(entry);
+    std::size_t slot;
+    if (m_count < m_lines.size()) {
+        slot = Slot(m_count++);
+    } else {
+        slot = m_first;
+        m_first = (m_first + 1) % m_lines.size();
+    }
+    std::memcpy(m_lines[slot].text, line.Str(), line.Length() + 1);
+    ++m_added;
 }
 
 int Journal::Count() const {
     std::lock_guard<std::mutex> guard(m_mutex);
-    return static_cast<int>(m_lines.size());
+    return static_cast<int>(m_count);
 }
 
 int Journal::Get(int index, char* buf, int size) const {
     std::lock_guard<std::mutex> guard(m_mutex);
-    if (index < 0 || static_cast<std::size_t>(index) >= m_lines.size()) return -1;
-    const char* text = m_lines[static_cast<std::size_t>(index)].text;
+    if (index < 0 || static_cast<std::size_t>(index) >= m_count) return -1;
+    const char* text = m_lines[Slot(static_cast<std::size_t>(index))].text;
     int length = static_cast<int>(std::strlen(text));
     if (buf && size > 0) {
         int n = length < size - 1 ? length : size - 1;
@@ -113,7 +121,30 @@ int Journal::Get(int index, char* buf, int size) const {
 
 void Journal::Clear() {
     std::lock_guard<std::mutex> guard(m_mutex);
-    m_lines.clear();
+    m_first = 0;
+    m_count = 0;
+    m_added = 0;
+}
+
+uint64_t Journal::Added() const {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    return m_added;
+}
+
+std::size_t Journal::Capacity() const {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    return m_lines.size();
+}
+
+void Journal::SetCapacity(std::size_t capacity) {
+    if (capacity == 0) capacity = 1;
+    std::lock_guard<std::mutex> guard(m_mutex);
+    std::size_t keep = m_count < capacity ? m_count : capacity;
+    std::vector<Entry> lines(capacity);
+    for (std::size_t i = 0; i < keep; ++i) lines[i] = m_lines[Slot(m_count - keep + i)];
+    m_lines.swap(lines);
+    m_first = 0;
+    m_count = keep;
 }
 
 }  // namespace tapisim

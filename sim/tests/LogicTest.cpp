@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 #include "Faults.h"
 #include "Journal.h"
@@ -36,6 +37,69 @@ TEST(Journal, GetCutsToTheBufferAndReportsTheFullLength) {
     EXPECT_EQ(journal.Get(-1, buf, sizeof buf), -1);
     journal.Clear();
     EXPECT_EQ(journal.Count(), 0);
+}
+
+namespace {
+std::string Line(const Journal& journal, int index) {
+    char buf[kJournalLineSize];
+    return journal.Get(index, buf, sizeof buf) < 0 ? std::string("<none>") : std::string(buf);
+}
+void AddNumbered(Journal& journal, uint32_t from, uint32_t to) {
+    for (uint32_t i = from; i < to; ++i) journal.Add(JournalLine("f").Dec(i).Result(0));
+}
+}  // namespace
+
+TEST(Journal, IsARingThatKeepsTheNewestLinesInOrder) {
+    Journal journal(3);
+    EXPECT_EQ(journal.Capacity(), 3u);
+    AddNumbered(journal, 0, 2);
+    ASSERT_EQ(journal.Count(), 2);
+    EXPECT_EQ(Line(journal, 0), "f(0) = 0");
+    AddNumbered(journal, 2, 8);  // wraps twice
+    ASSERT_EQ(journal.Count(), 3);
+    EXPECT_EQ(journal.Added(), 8u);
+    EXPECT_EQ(Line(journal, 0), "f(5) = 0");
+    EXPECT_EQ(Line(journal, 1), "f(6) = 0");
+    EXPECT_EQ(Line(journal, 2), "f(7) = 0");
+    EXPECT_EQ(Line(journal, 3), "<none>");
+    // After a clear the ring starts over from its first line, whatever slot it had reached.
+    journal.Clear();
+    EXPECT_EQ(journal.Count(), 0);
+    EXPECT_EQ(journal.Added(), 0u);
+    AddNumbered(journal, 10, 14);
+    ASSERT_EQ(journal.Count(), 3);
+    EXPECT_EQ(Line(journal, 0), "f(11) = 0");
+    EXPECT_EQ(Line(journal, 2), "f(13) = 0");
+}
+
+TEST(Journal, ResizingKeepsTheNewestLinesThatFit) {
+    Journal journal(4);
+    AddNumbered(journal, 0, 6);  // holds 2..5, oldest not in slot 0
+    journal.SetCapacity(2);
+    ASSERT_EQ(journal.Count(), 2);
+    EXPECT_EQ(Line(journal, 0), "f(4) = 0");
+    EXPECT_EQ(Line(journal, 1), "f(5) = 0");
+    journal.SetCapacity(5);
+    EXPECT_EQ(journal.Count(), 2);
+    AddNumbered(journal, 6, 10);
+    ASSERT_EQ(journal.Count(), 5);
+    EXPECT_EQ(Line(journal, 0), "f(5) = 0");
+    EXPECT_EQ(Line(journal, 4), "f(9) = 0");
+    journal.SetCapacity(0);  // a ring of no lines would lose every line: one is the least
+    EXPECT_EQ(journal.Capacity(), 1u);
+    ASSERT_EQ(journal.Count(), 1);
+    EXPECT_EQ(Line(journal, 0), "f(9) = 0");
+}
+
+TEST(Journal, TheDefaultBoundHoldsAfterFarMoreLinesThanItKeeps) {
+    Journal journal;
+    ASSERT_EQ(journal.Capacity(), kJournalDefaultLines);
+    const uint32_t total = static_cast<uint32_t>(kJournalDefaultLines) * 3 + 17;
+    AddNumbered(journal, 0, total);
+    ASSERT_EQ(journal.Count(), static_cast<int>(kJournalDefaultLines));
+    EXPECT_EQ(journal.Added(), total);
+    EXPECT_EQ(Line(journal, 0), "f(" + std::to_string(total - kJournalDefaultLines) + ") = 0");
+    EXPECT_EQ(Line(journal, journal.Count() - 1), "f(" + std::to_string(total - 1) + ") = 0");
 }
 
 TEST(FaultTable, FailuresQueueUpPerFunction) {

@@ -1,0 +1,276 @@
+#!/usr/bin/env bash
+# End-to-end benchmark of TELVARIX.EXE under Wine, driven over ZARN by a native client.
+#   bench/run-zarn-bench.sh BUILD_DIR [seconds per window] [repeats] [events for the memory check]
+# BUILD_DIR (absolute or relative) must hold a build with bin/TELVARIX.EXE; the replay server
+# (bin/zarn_replay.exe) is built there if missing, the client (bench/zarn/zarn_client.c) with gcc.
+# Each figure is measured `repeats` times (3) and printed as min/median/max. Where the machine has
+# two CPUs, wineserver and the service run on CPU 0 and the client on CPU 1.
+set -u
+build=${1:?usage: run-zarn-bench.sh BUILD_DIR [seconds] [repeats] [events]}
+build=$(cd "$build" 2>/dev/null && pwd) || { echo "run-zarn-bench.sh: no build directory $1" >&2; exit 1; }
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/.." && pwd)
+secs=${2:-5}
+reps=${3:-3}
+rss_events=${4:-200000}
+wr="$root/scripts/wine-run.sh"
+exe="$build/bin/TELVARIX.EXE"
+[ -f "$exe" ] || { echo "run-zarn-bench.sh: $exe not found; build first (scripts/build.sh)" >&2; exit 1; }
+
+work="$build/zarn-bench"
+rm -rf "$work" && mkdir -p "$work"
+client="$work/zarn_client"
+gcc -O2 -Wall -o "$client" "$here/zarn/zarn_client.c" || exit 1
+# TVX_ZARN_REPLAY names a replay server built elsewhere, for a build of an older tree that has none.
+replay=${TVX_ZARN_REPLAY:-$build/bin/zarn_replay.exe}
+if [ ! -f "$replay" ]; then
+    cmake --build "$build" --target zarn_replay >"$work/build.log" 2>&1 || { cat "$work/build.log"; exit 1; }
+fi
+
+svc=()
+cli=()
+if [ "$(nproc)" -ge 2 ] && command -v taskset >/dev/null; then
+    svc=(taskset -c 0)
+    cli=(taskset -c 1)
+    pinning="wineserver and service on CPU 0, client on CPU 1"
+else
+    pinning="not pinned (one CPU or no taskset)"
+fi
+
+winpath() { echo "Z:$(readlink -f "$1" | tr / '\\')"; }
+free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+now() { date +%s.%N; }
+
+results="$work/results"
+: >"$results"
+note() { echo "$1 $2" >>"$results"; }  # figure value
+
+svc_pid=""
+stop_service() {
+    [ -n "$svc_pid" ] || return 0
+    kill -INT "$svc_pid" 2>/dev/null
+    local i
+    for i in $(seq 1 150); do kill -0 "$svc_pid" 2>/dev/null || break; sleep 0.1; done
+    kill -KILL "$svc_pid" 2>/dev/null
+    wait "$svc_pid" 2>/dev/null
+    svc_pid=""
+}
+cleanup() { stop_service; "$wr" down "$build" >/dev/null 2>&1; }
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# A fresh wineserver started pinned: the service's wine process and the server share CPU 0.
+"$wr" down "$build" >/dev/null 2>&1
+"${svc[@]}" "$wr" up "$build" || exit 1
+
+# start_service NAME PBX_FILE|- [TELVARIX.EXE options]: sets port, svc_pid and started (seconds
+# from launch until a client got its welcome and an answer to Help).
+start_service() {
+    local name=$1 pbx=$2
+    shift 2
+    local dir="$work/$name"
+    mkdir -p "$dir"
+    port=$(free_port)
+    printf '[General]\r\nPort=%s\r\nKeepAlive=0\r\nMaxClientsPerAddress=248\r\n' "$port" >"$dir/TELVARIX.INI"
+    local pbxenv=()
+    [ "$pbx" != - ] && pbxenv=(TVX_PBX="$(winpath "$pbx")")
+    local t0; t0=$(now)
+    env "${pbxenv[@]}" "${svc[@]}" "$wr" run "$build" "$exe" --console --ini "$(winpath "$dir/TELVARIX.INI")" \
+        --seconds 900 "$@" >"$dir/console.txt" 2>&1 </dev/null &
+    svc_pid=$!
+    if ! "${cli[@]}" "$client" welcome "$port" 120 >/dev/null; then
+        echo "run-zarn-bench.sh: the service ($name) did not start:" >&2
+        tail -20 "$dir/console.txt" >&2
+        exit 1
+    fi
+    started=$(python3 -c "print($(now) - $t0)")
+}
+
+# run_client FIGURE_PREFIX ARGS...: runs the client, notes each "key value" it prints.
+run_client() {
+    local prefix=$1
+    shift
+    local out
+    # A failed measurement is reported and its figure left out; the others still run.
+    out=$("${cli[@]}" "$client" "$@") || { echo "  FAILED: $prefix ($*)"; return 0; }
+    while read -r key value; do
+        [ -n "$key" ] && note "$prefix.$key" "$value"
+    done <<<"$out"
+}
+
+rss_kb() { awk '/^VmRSS:/ {print $2}' "/proc/$svc_pid/status" 2>/dev/null || echo 0; }
+
+# PBX files: 16 lines for eight clients of their own, 8192 lines for the lookup figures.
+make_pbx() {
+    local file=$1 count=$2 first=$3 i
+    {
+        echo "# Benchmark PBX, $count lines"
+        for ((i = 0; i < count; i++)); do
+            printf 'line name="Bench %d" address=%d permanentLineId=0x%08X\n' $((first + i)) $((first + i)) $((0x00020000 + i))
+        done
+    } >"$file"
+}
+make_pbx "$work/pbx16.txt" 16 3001
+make_pbx "$work/pbx8192.txt" 8192 10000
+head_pair=(10000 10001)
+end_pair=(18190 18191)
+pairs8=()
+for i in 0 1 2 3 4 5 6 7; do pairs8+=($((3001 + 2 * i)) $((3002 + 2 * i))); done
+
+echo "Telvarix ZARN benchmark: $build"
+echo "$(nproc) CPUs, $pinning; windows of $secs s, each figure $reps times; $(date -u '+%F %T') UTC"
+
+echo "[1/6] 4 lines, one client: latency and events/s"
+start_service four -
+note startup_4_lines_s "$started"
+for r in $(seq 1 "$reps"); do
+    rec=-
+    [ "$r" = 1 ] && rec="$work/cycle.rec"
+    run_client one "cycles" "$port" "$secs" "$rec" 201 202
+done
+stop_service
+
+echo "[2/6] 16 lines: eight clients, and one ring to 247 clients"
+start_service sixteen "$work/pbx16.txt"
+for r in $(seq 1 "$reps"); do run_client eight "cycles" "$port" "$secs" - "${pairs8[@]}"; done
+for r in $(seq 1 "$reps"); do
+    rec=-
+    [ "$r" = 1 ] && rec="$work/fan.rec"
+    run_client fan "fan" "$port" 10 247 "$rec" 3001 3002
+done
+stop_service
+
+echo "[3/6] 8192 lines: head and end of the list, GetDevices"
+start_service big "$work/pbx8192.txt"
+note startup_8192_lines_s "$started"
+for r in $(seq 1 "$reps"); do
+    run_client head "cycles" "$port" "$secs" - "${head_pair[@]}"
+    run_client end "cycles" "$port" "$secs" - "${end_pair[@]}"
+    run_client big "devices" "$port"
+done
+stop_service
+
+echo "[4/6] 8192 lines with --show-events: start-up"
+for r in $(seq 1 "$reps"); do
+    start_service "show$r" "$work/pbx8192.txt" --show-events
+    note startup_8192_show_events_s "$started"
+    stop_service
+done
+
+echo "[5/6] the replay server under Wine: the same lines, one send() per client per cycle"
+rport=$(free_port)
+"${svc[@]}" "$wr" run "$build" "$replay" "$rport" "$(winpath "$work/cycle.rec")" \
+    "$(winpath "$work/fan.rec")" 900 >"$work/replay.txt" 2>&1 </dev/null &
+svc_pid=$!
+for i in $(seq 1 600); do grep -qs "replay listening" "$work/replay.txt" && break; sleep 0.1; done
+grep -qs "replay listening" "$work/replay.txt" || { echo "run-zarn-bench.sh: replay server did not start" >&2; cat "$work/replay.txt" >&2; exit 1; }
+for r in $(seq 1 "$reps"); do
+    run_client replay_one "rcycles" "$rport" "$secs" 1 "$work/cycle.rec"
+    run_client replay_eight "rcycles" "$rport" "$secs" 8 "$work/cycle.rec"
+    run_client replay_fan "rfan" "$rport" 10 247 "$work/fan.rec"
+done
+stop_service
+
+# memory_check PREFIX: one client for the whole run on the service started last; RSS sampled every
+# 2 s. A 5 s run first gives the rate and the time needed for the events asked for (at most 300 s).
+memory_check() {
+    local prefix=$1 rate long client_pid i samples=()
+    rate=$("${cli[@]}" "$client" cycles "$port" 5 - 202 203 | awk '/^events_per_s/ {printf "%d", $2}')
+    [ "${rate:-0}" -gt 0 ] || { echo "run-zarn-bench.sh: no events in the memory check" >&2; exit 1; }
+    long=$((rss_events / rate + 1))
+    [ "$long" -gt 300 ] && long=300
+    "${cli[@]}" "$client" cycles "$port" "$long" - 202 203 >"$work/$prefix-client.txt" &
+    client_pid=$!
+    for ((i = 0; i < long / 2 + 30; i++)); do
+        kill -0 "$client_pid" 2>/dev/null || break
+        samples+=("$(rss_kb)")
+        sleep 2
+    done
+    wait "$client_pid" || { echo "run-zarn-bench.sh: client failed in the memory check" >&2; exit 1; }
+    rate=$(awk '/^events_per_s/ {printf "%d", $2}' "$work/$prefix-client.txt")
+    note "$prefix.events" $((rate * long))
+    echo "  RSS samples (KB, every 2 s): ${samples[*]}"
+    # The first samples fall in the client's warm-up second and the first cycles.
+    note "$prefix.first_kb" "${samples[2]:-0}"
+    note "$prefix.end_kb" "$(rss_kb)"
+    note "$prefix.min_kb" "$(printf '%s\n' "${samples[@]:2}" | sort -n | head -1)"
+    note "$prefix.max_kb" "$(printf '%s\n' "${samples[@]:2}" | sort -n | tail -1)"
+}
+
+echo "[6/6] memory over $rss_events events with the main job's settings (--show-events, demo call, phones put down after 4 s)"
+TVX_SIM_DEMO=1 TVX_SIM_CONTROL_PORT=$(free_port) TVX_SIM_ONHOOK_AFTER_MS=4000 start_service main - --show-events
+memory_check rss
+stop_service
+echo "      and the same without putting the phones down (TVX_SIM_ONHOOK_AFTER_MS unset)"
+TVX_SIM_DEMO=1 TVX_SIM_CONTROL_PORT=$(free_port) start_service main-nohook - --show-events
+memory_check rss_nohook
+stop_service
+
+python3 - "$results" <<'PY'
+import statistics, sys
+figs = {}
+for line in open(sys.argv[1]):
+    key, value = line.split()
+    figs.setdefault(key, []).append(float(value))
+def med(key):
+    v = figs.get(key)
+    return statistics.median(v) if v else None
+def show(label, key, fmt="%.3f"):
+    v = figs.get(key)
+    text = "/".join(fmt % x for x in (min(v), statistics.median(v), max(v))) if v else "missing"
+    print("  %-52s %s" % (label, text))
+print("\nfigure (min/median/max)")
+show("command -> Done p50, ms (1 client, 4 lines)", "one.done_p50_ms")
+show("command -> Done p99, ms", "one.done_p99_ms")
+show("ClearConnection -> CallCleared p50, ms", "one.clear_p50_ms")
+show("ClearConnection -> CallCleared p99, ms", "one.clear_p99_ms")
+show("events/s, 1 client", "one.events_per_s", "%.0f")
+show("events/s, 1 client, replay baseline", "replay_one.events_per_s", "%.0f")
+show("events/s, 8 clients (16 lines)", "eight.events_per_s", "%.0f")
+show("events/s, 8 clients, replay baseline", "replay_eight.events_per_s", "%.0f")
+show("ring to 247 clients, MakeCall -> last CallReceived, ms", "fan.ring_p50_ms")
+show("call cycle seen by 247 clients, ms", "fan.fan_cycle_p50_ms")
+show("the same lines to 247 clients, replay baseline, ms", "replay_fan.fan_cycle_p50_ms")
+show("8192 lines: events/s, lines at the head", "head.events_per_s", "%.0f")
+show("8192 lines: events/s, lines at the end", "end.events_per_s", "%.0f")
+show("8192 lines: GetDevices, ms", "big.getdevices_ms")
+show("start-up, 4 lines, s", "startup_4_lines_s")
+show("start-up, 8192 lines, s", "startup_8192_lines_s")
+show("start-up, 8192 lines, --show-events, s", "startup_8192_show_events_s")
+for p, what in (("rss", "main job's settings"), ("rss_nohook", "phones not put down")):
+    print("  memory, %s:" % what)
+    show("  events", p + ".events", "%.0f")
+    show("  RSS 4 s into the run, KB", p + ".first_kb", "%.0f")
+    show("  RSS at the end, KB", p + ".end_kb", "%.0f")
+    show("  RSS lowest sample from 4 s on, KB", p + ".min_kb", "%.0f")
+    show("  RSS highest sample from 4 s on, KB", p + ".max_kb", "%.0f")
+
+def target(text, value, ok):
+    print("  %-62s %-14s %s" % (text, value, "met" if ok else "NOT met"))
+print("\ntargets (medians)")
+d99, c99 = med("one.done_p99_ms"), med("one.clear_p99_ms")
+if d99 is not None and c99 is not None:
+    target("command -> Done p99 < 1 ms", "%.3f ms" % d99, d99 < 1)
+    target("ClearConnection -> CallCleared p99 < 1 ms", "%.3f ms" % c99, c99 < 1)
+e8, r8 = med("eight.events_per_s"), med("replay_eight.events_per_s")
+if e8 and r8:
+    target("events/s, 8 clients >= 0.6x replay baseline", "%.2fx" % (e8 / r8), e8 / r8 >= 0.6)
+h, e = med("head.events_per_s"), med("end.events_per_s")
+if h and e:
+    target("8192 lines: head/end events/s within 1.2x", "%.2fx" % (h / e), h / e <= 1.2)
+g = med("big.getdevices_ms")
+if g is not None:
+    target("8192 lines: GetDevices < 50 ms", "%.1f ms" % g, g < 50)
+s = med("startup_8192_show_events_s")
+if s is not None:
+    target("8192 lines: start-up with --show-events < 0.5 s", "%.2f s" % s, s < 0.5)
+f, rf = med("fan.fan_cycle_p50_ms"), med("replay_fan.fan_cycle_p50_ms")
+if f and rf:
+    target("fan-out to 247 clients within 1.1x of replay baseline", "%.2fx" % (f / rf), f / rf <= 1.1)
+for p, what in (("rss", "main job"), ("rss_nohook", "phones not put down")):
+    lo, hi, first, last, ev = (med(p + k) for k in (".min_kb", ".max_kb", ".first_kb", ".end_kb", ".events"))
+    if lo and hi:
+        target("RSS flat within 2 MB over %.0f events (%s)" % (ev, what), "%.0f KB" % (hi - lo),
+               hi - lo <= 2048 and ev >= 200000)
+        print("  %-62s %+.0f KB" % ("  end minus 4 s into the run", last - first))
+PY
