@@ -22,8 +22,7 @@ const DWORD kAnyState = 0xFFFFFFFF;
 // LINEERR_INVALCALLSTATE for one whose current state is not among dwStates.
 long CTapiApp::GivenCallPos(CLineDevice* pDevice, DWORD hCall, DWORD dwStates, const char* pszPosLine) {
     SetLastCTIError(LINEERR_INVALCALLHANDLE);
-    // A free entry holds handle 0: it names no call.
-    long pos = hCall ? pDevice->GetPosFromCall(hCall) : -1;
+    long pos = pDevice->GetPosFromCall(hCall);  // -1 for 0 too
     if (pszPosLine) SendDebugInfo(5, pszPosLine, pos);
     if (pos < 0) return -1;
     SetLastCTIError(LINEERR_INVALCALLSTATE);

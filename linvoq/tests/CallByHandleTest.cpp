@@ -86,17 +86,17 @@ TEST_F(CallByHandleTest, SingleCallCommandsActOnTheNamedCallNotTheFirstOne) {
     EXPECT_EQ(Field(app->GetLastCTIError(), "Cmd"), "ClearConnection");
     EXPECT_EQ(app->GetDeviceObjectFromAddress(Text("201"))->GetCall(0), ringing1);
 
-    DWORD talking1 = Call(LINECALLSTATE_CONNECTED), talking2 = Call(LINECALLSTATE_CONNECTED);
+    Call(LINECALLSTATE_CONNECTED);
+    DWORD talking2 = Call(LINECALLSTATE_CONNECTED);
     ASSERT_EQ(app->DoHoldCall(Text("201"), talking2), 1);
     EXPECT_EQ(Requests(), (std::vector<std::string>{Owner(talking2), "lineHold(" + N(talking2) + ") = " + Id()}));
     EXPECT_EQ(Field(app->GetLastCTIError(), "Cmd"), "HoldCall");
-    (void)talking1;
 
-    DWORD held1 = Call(LINECALLSTATE_ONHOLD), held2 = Call(LINECALLSTATE_ONHOLDPENDTRANSFER);
+    Call(LINECALLSTATE_ONHOLD);
+    DWORD held2 = Call(LINECALLSTATE_ONHOLDPENDTRANSFER);
     ASSERT_EQ(app->DoUnholdCall(Text("201"), held2), 1);
     EXPECT_EQ(Requests(), (std::vector<std::string>{Owner(held2), "lineUnhold(" + N(held2) + ") = " + Id()}));
     EXPECT_EQ(Field(app->GetLastCTIError(), "Cmd"), "RetrieveCall");
-    (void)held1;
 }
 
 TEST_F(CallByHandleTest, TwoCallCommandsJoinTheNamedHeldCallWithTheConnectedOne) {
