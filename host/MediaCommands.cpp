@@ -15,7 +15,7 @@ using zarn::Request;
 
 namespace {
 
-// The call the sound goes to or comes from: the line's connected call.
+// The call the sound goes to or comes from when the client names none: the line's connected call.
 DWORD ConnectedCall(const LineView& line) {
     for (const CallView& call : line.calls)
         if (call.state == LINECALLSTATE_CONNECTED) return call.hCall;
@@ -59,7 +59,10 @@ void MediaCommands::Run(SOCKET s, const Request& request) {
     if (!service.IsMonitoring(s, address))
         return service.AnswerError(s, request, "NotMonitored", "send {Cmd:MonitorStart}{Ext:" + address + "} first");
     if (!line.open) return service.AnswerError(s, request, "LineNotOpen", "the line is not open");
-    DWORD hCall = ConnectedCall(line);
+    zarn::RequestError callError;
+    if (!zarn::CheckNamedCall(request, address, line.calls, callError))
+        return service.AnswerError(s, request, callError.code, callError.text, 0, callError.field);
+    DWORD hCall = request.call ? request.call : ConnectedCall(line);
     if (!hCall) return service.AnswerError(s, request, "NoSuitableCall", "the line has no connected call");
     std::vector<char> writable(address.begin(), address.end());
     writable.push_back('\0');

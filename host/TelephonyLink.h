@@ -53,6 +53,7 @@ struct CommandArgs {
     std::string callData;  // empty: none
     bool offHook = false;
     std::uint32_t orgCmdId = 0;  // handed back with the completion
+    std::uint32_t hCall = 0;     // the call to act on; 0: the command picks it as it always has
 };
 
 class TelephonyLink {

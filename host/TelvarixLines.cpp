@@ -97,6 +97,10 @@ bool CTelvarixTapi::Run(TelephonyCommand command, const CommandArgs& args, long&
     Writable dest(args.dest);
     Writable data(args.callData);
     SetOrgCmdId(args.orgCmdId);
+    if (args.hCall) {
+        lResult = RunOnCall(command, args);
+        return lResult >= 0;
+    }
     int bOk = 0;
     switch (command) {
         case TelephonyCommand::MakeCall: bOk = DoMakeCall(ext.get(), dest.get(), args.offHook ? 1 : 0); break;
@@ -116,4 +120,30 @@ bool CTelvarixTapi::Run(TelephonyCommand command, const CommandArgs& args, long&
     }
     lResult = GetLastCTIError();
     return bOk != 0;
+}
+
+long CTelvarixTapi::RunOnCall(TelephonyCommand command, const CommandArgs& args) {
+    Writable ext(args.address);
+    Writable dest(args.dest);
+    Writable data(args.callData);
+    SetOrgCmdId(args.orgCmdId);
+    DWORD hCall = args.hCall;
+    switch (command) {
+        case TelephonyCommand::ConsultationCall: DoConsultationFromCall(ext.get(), hCall, dest.get()); break;
+        case TelephonyCommand::AnswerCall: DoAnswerCall(ext.get(), hCall); break;
+        case TelephonyCommand::ClearConnection: DoHangupCall(ext.get(), hCall); break;
+        case TelephonyCommand::HoldCall: DoHoldCall(ext.get(), hCall); break;
+        case TelephonyCommand::RetrieveCall: DoUnholdCall(ext.get(), hCall); break;
+        case TelephonyCommand::AlternateCall: DoAlternateCall(ext.get(), hCall); break;
+        case TelephonyCommand::TransferCall: DoTransferCall(ext.get(), hCall); break;
+        case TelephonyCommand::ConferenceCall: DoConferenceCall(ext.get(), hCall); break;
+        case TelephonyCommand::DeflectCall:
+            DoRedirectCall(ext.get(), hCall, dest.get(), args.callData.empty() ? nullptr : data.get());
+            break;
+        default:
+            // The others name no call: refused as a call that is not there.
+            SetLastCTIError(LINEERR_INVALCALLHANDLE);
+            break;
+    }
+    return GetLastCTIError();
 }

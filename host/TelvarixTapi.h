@@ -54,6 +54,8 @@ public:
 
 private:
     LineView ViewOf(CLineDevice* pDevice);
+    // A command on the call args.hCall; the last CTI error it leaves.
+    long RunOnCall(TelephonyCommand command, const CommandArgs& args);
     CLineDevice* DeviceOfCall(DWORD hCall, DWORD* pdwPos);
     std::string RawCallData(CLineDevice* pDevice, const std::string& decoded);
     void OnCallDisconnected(DWORD hCall, DWORD dwMode);

@@ -170,6 +170,9 @@ void ZarnService::DoCallControl(SOCKET s, const Request& request) {
     if (!m_monitors.IsMonitoring(s, address))
         return AnswerError(s, request, "NotMonitored", "send {Cmd:MonitorStart}{Ext:" + address + "} first");
     if (!line.open) return AnswerError(s, request, "LineNotOpen", "the line is not open");
+    zarn::RequestError callError;
+    if (!zarn::CheckNamedCall(request, address, line.calls, callError))
+        return AnswerError(s, request, callError.code, callError.text, 0, callError.field);
     // Picking up one's own ringing call would send it round to the same line, and the caller
     // would be lost on the way; the person means to answer it.
     LineView target;
@@ -184,13 +187,21 @@ void ZarnService::DoCallControl(SOCKET s, const Request& request) {
     args.dest = request.dest;
     args.callData = request.callData;
     args.offHook = request.offHook;
+    args.hCall = request.call;
     args.orgCmdId = m_pending.Add({s, request.invokeId, request.info->name, address});
     long lResult = 0;
     bool bOk = m_pTelephony->Run(command, args, lResult);
-    m_log.Write(1, "client %u %s %s %s: %s (%ld)", static_cast<unsigned>(s), request.info->name, address.c_str(),
-                request.dest.c_str(), bOk ? "accepted" : "refused", lResult);
+    m_log.Write(1, "client %u %s %s %s call %lu: %s (%ld)", static_cast<unsigned>(s), request.info->name,
+                address.c_str(), request.dest.c_str(), static_cast<unsigned long>(request.call),
+                bOk ? "accepted" : "refused", lResult);
     if (!bOk) {
         m_pending.Remove(args.orgCmdId);
+        // The named call changed between the check above and the library's own.
+        if (request.call && static_cast<std::uint32_t>(lResult) == 0x80000018u)
+            return AnswerError(s, request, "NoSuchCall", "the line " + address + " no longer has that call", 0, "Call");
+        if (request.call && static_cast<std::uint32_t>(lResult) == 0x8000001Cu)
+            return AnswerError(s, request, "NoSuitableCall",
+                               "the call is not in a state " + std::string(request.info->name) + " works on", 0, "Call");
         zarn::CommandFailure failure = zarn::ClassifyCommandError(request.info->name, lResult);
         return AnswerError(s, request, failure.code, failure.text, failure.bNameTapiError ? lResult : 0);
     }

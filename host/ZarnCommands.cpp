@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstring>
 
+#include "EventLines.h"
+
 namespace zarn {
 
 namespace {
@@ -31,6 +33,39 @@ bool IsKnownField(const CommandInfo& info, const std::string& key) {
     return false;
 }
 
+// Decimal digits only, no sign or blank, 1 to 4294967295.
+bool ParseCallHandle(const std::string& text, std::uint32_t& handle) {
+    if (text.empty() || text.size() > 10) return false;
+    std::uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    if (value == 0 || value > 0xFFFFFFFFull) return false;
+    handle = static_cast<std::uint32_t>(value);
+    return true;
+}
+
+// The call states a command works on when the client names its call, and how to say so.
+struct CallNeed {
+    CommandKind kind;
+    std::uint32_t states;  // LINECALLSTATE_... bits
+    const char* text;
+};
+const CallNeed kCallNeeds[] = {
+    {CommandKind::AnswerCall, 0x2 | 0x4, "a ringing call (offering or accepted)"},
+    {CommandKind::ClearConnection, 0xFFFFFFFF, "a call in any state"},
+    {CommandKind::HoldCall, 0x100, "a connected call"},
+    {CommandKind::RetrieveCall, 0x400 | 0x2000, "a held call (onhold or onholdpendtransfer)"},
+    {CommandKind::AlternateCall, 0x400 | 0x2000, "the held call to swap with the connected one"},
+    {CommandKind::TransferCall, 0x400 | 0x2000, "the held call that joins the connected one"},
+    {CommandKind::ConferenceCall, 0x400 | 0x2000, "the held call that joins the connected one"},
+    {CommandKind::DeflectCall, 0x2 | 0x4 | 0x100, "a ringing or a connected call"},
+    {CommandKind::ConsultationCall, 0x100, "a connected call to consult from"},
+    {CommandKind::PlayFile, 0x100, "a connected call"},
+    {CommandKind::RecordFile, 0x100, "a connected call"},
+};
+
 bool Fail(RequestError& error, const char* code, const std::string& field, const std::string& text) {
     error.code = code;
     error.field = field;
@@ -56,24 +91,28 @@ const std::vector<CommandInfo>& CommandTable() {
          "{Cmd:MonitorStop}{Ext:201}"},
         {CommandKind::MakeCall, "MakeCall", true, D::Required, false, "OffHook",
          "call Dest from Ext ({OffHook:1} lifts the handset first)", "{Cmd:MakeCall}{InvokeId:1}{Ext:201}{Dest:202}"},
-        {CommandKind::ConsultationCall, "ConsultationCall", true, D::Required, false, "",
-         "hold the connected call and call Dest", "{Cmd:ConsultationCall}{InvokeId:2}{Ext:202}{Dest:203}"},
-        {CommandKind::AnswerCall, "AnswerCall", true, D::None, false, "", "answer the ringing call",
+        {CommandKind::ConsultationCall, "ConsultationCall", true, D::Required, false, "Call",
+         "hold the connected call (or the connected {Call:n}) and call Dest", "{Cmd:ConsultationCall}{InvokeId:2}{Ext:202}{Dest:203}"},
+        {CommandKind::AnswerCall, "AnswerCall", true, D::None, false, "Call",
+         "answer the oldest call, or the ringing {Call:n}",
          "{Cmd:AnswerCall}{InvokeId:3}{Ext:202}"},
-        {CommandKind::ClearConnection, "ClearConnection", true, D::None, false, "", "hang up",
+        {CommandKind::ClearConnection, "ClearConnection", true, D::None, false, "Call",
+         "hang up the oldest call, or {Call:n} (one party of a conference)",
          "{Cmd:ClearConnection}{InvokeId:4}{Ext:201}"},
-        {CommandKind::HoldCall, "HoldCall", true, D::None, false, "", "put the connected call on hold",
+        {CommandKind::HoldCall, "HoldCall", true, D::None, false, "Call",
+         "put the connected call (or the connected {Call:n}) on hold",
          "{Cmd:HoldCall}{InvokeId:5}{Ext:202}"},
-        {CommandKind::RetrieveCall, "RetrieveCall", true, D::None, false, "", "take back the held call",
+        {CommandKind::RetrieveCall, "RetrieveCall", true, D::None, false, "Call",
+         "take back the held call (or the held {Call:n})",
          "{Cmd:RetrieveCall}{InvokeId:6}{Ext:202}"},
-        {CommandKind::AlternateCall, "AlternateCall", true, D::None, false, "",
-         "swap the held and the connected call", "{Cmd:AlternateCall}{InvokeId:7}{Ext:202}"},
-        {CommandKind::TransferCall, "TransferCall", true, D::None, false, "",
-         "connect the held and the connected call, leave", "{Cmd:TransferCall}{InvokeId:8}{Ext:202}"},
-        {CommandKind::ConferenceCall, "ConferenceCall", true, D::None, false, "",
-         "join the held and the connected call", "{Cmd:ConferenceCall}{InvokeId:9}{Ext:202}"},
-        {CommandKind::DeflectCall, "DeflectCall", true, D::Required, false, "CallData",
-         "send the ringing or connected call on to Dest", "{Cmd:DeflectCall}{InvokeId:10}{Ext:202}{Dest:203}"},
+        {CommandKind::AlternateCall, "AlternateCall", true, D::None, false, "Call",
+         "swap the held call (or the held {Call:n}) and the connected call", "{Cmd:AlternateCall}{InvokeId:7}{Ext:202}"},
+        {CommandKind::TransferCall, "TransferCall", true, D::None, false, "Call",
+         "connect the held call (or the held {Call:n}) and the connected call, leave", "{Cmd:TransferCall}{InvokeId:8}{Ext:202}"},
+        {CommandKind::ConferenceCall, "ConferenceCall", true, D::None, false, "Call",
+         "join the held call (or the held {Call:n}) and the connected call", "{Cmd:ConferenceCall}{InvokeId:9}{Ext:202}"},
+        {CommandKind::DeflectCall, "DeflectCall", true, D::Required, false, "CallData Call",
+         "send the ringing or connected call (or {Call:n}) on to Dest", "{Cmd:DeflectCall}{InvokeId:10}{Ext:202}{Dest:203}"},
         {CommandKind::PickupCall, "PickupCall", true, D::Required, false, "",
          "take the call ringing at extension Dest", "{Cmd:PickupCall}{InvokeId:11}{Ext:202}{Dest:203}"},
         {CommandKind::SetForwarding, "SetForwarding", true, D::Optional, false, "",
@@ -81,11 +120,11 @@ const std::vector<CommandInfo>& CommandTable() {
          "{Cmd:SetForwarding}{InvokeId:12}{Ext:201}{Dest:0301234}"},
         {CommandKind::Diagnostics, "Diagnostics", false, D::None, false, "",
          "the system and line reports of the telephony library", "{Cmd:Diagnostics}{InvokeId:r1}"},
-        {CommandKind::PlayFile, "PlayFile", true, D::None, false, "File",
-         "play a .wav file of the media folder into the connected call",
+        {CommandKind::PlayFile, "PlayFile", true, D::None, false, "File Call",
+         "play a .wav file of the media folder into the connected call (or the connected {Call:n})",
          "{Cmd:PlayFile}{InvokeId:f1}{Ext:201}{File:hello.wav}"},
-        {CommandKind::RecordFile, "RecordFile", true, D::None, false, "File Bytes",
-         "record Bytes of the connected call into a new .wav file of the media folder",
+        {CommandKind::RecordFile, "RecordFile", true, D::None, false, "File Bytes Call",
+         "record Bytes of the connected call (or the connected {Call:n}) into a new .wav file of the media folder",
          "{Cmd:RecordFile}{InvokeId:f2}{Ext:201}{File:call.wav}{Bytes:160000}"},
     };
     return table;
@@ -105,6 +144,23 @@ const CommandInfo* FindCommand(const std::string& name) {
         if (EqualsNoCase(name, info.name)) return &info;
     }
     return nullptr;
+}
+
+bool CheckNamedCall(const Request& request, const std::string& address, const std::vector<CallView>& calls,
+                    RequestError& error) {
+    if (!request.call) return true;
+    std::string handle = std::to_string(request.call);
+    for (const CallView& call : calls) {
+        if (call.hCall != request.call) continue;
+        for (const CallNeed& need : kCallNeeds) {
+            if (need.kind != request.info->kind || (call.state & need.states)) continue;
+            return Fail(error, "NoSuitableCall", "Call",
+                        "call " + handle + " is " + CallStateName(call.state) + "; " + request.info->name + " needs " +
+                            need.text);
+        }
+        return true;
+    }
+    return Fail(error, "NoSuchCall", "Call", "the line " + address + " has no call " + handle);
 }
 
 bool IsValidExtension(const std::string& ext) {
@@ -166,6 +222,10 @@ bool BuildRequest(const FieldList& fields, Request& request, RequestError& error
     if (const std::string* offHook = fields.Find("OffHook")) {
         if (*offHook != "0" && *offHook != "1") return Fail(error, "BadValue", "OffHook", "OffHook is 0 or 1");
         request.offHook = *offHook == "1";
+    }
+    if (const std::string* call = fields.Find("Call")) {
+        if (!ParseCallHandle(*call, request.call))
+            return Fail(error, "BadValue", "Call", "Call is the decimal call handle the events carry, 1 to 4294967295");
     }
     if (const std::string* file = fields.Find("File")) request.file = *file;
     if (const std::string* bytes = fields.Find("Bytes")) request.bytes = *bytes;

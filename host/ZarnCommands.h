@@ -1,9 +1,11 @@
 // The ZARN commands: names, the fields each takes, and the checks of a client's request.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "TelephonyLink.h"
 #include "ZarnFields.h"
 
 namespace zarn {
@@ -64,6 +66,7 @@ struct Request {
     bool offHook = false;
     std::string file;   // PlayFile, RecordFile: checked by the media commands
     std::string bytes;  // RecordFile
+    std::uint32_t call = 0;  // {Call}: the call handle the client names; 0 when not given
 };
 
 struct RequestError {
@@ -83,6 +86,11 @@ enum : std::size_t {
 // Checks the parsed fields and fills the request. The invoke id is taken first, so an error
 // answer can carry it even when a later check fails.
 bool BuildRequest(const FieldList& fields, Request& request, RequestError& error);
+
+// A call a client names with {Call} must be one of the line's calls, in a state the command
+// works on; false with the error (NoSuchCall or NoSuitableCall, field Call) otherwise.
+bool CheckNamedCall(const Request& request, const std::string& address, const std::vector<CallView>& calls,
+                    RequestError& error);
 
 // An extension the client may name: 1 to kMaxExtLength of letters, digits and + * # . _ -
 bool IsValidExtension(const std::string& ext);

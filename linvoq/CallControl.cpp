@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "CallCommandSpecs.h"
 #include "CallHelpers.h"
 #include "ChainLifetime.h"
 #include "CommandChain.h"
@@ -37,26 +38,46 @@ LINECALLPARAMS* CallParams(int bOffHook) {
 using linvoq::TakeOwnership;
 using linvoq::HasCallFeature;
 
-// The commands that act on one call of the line.
-enum SingleCall { CMD_ANSWER, CMD_HANGUP, CMD_HOLD, CMD_UNHOLD };
-struct SingleCallSpec {
-    const char* entry;
-    DWORD mask;  // 0: the call in slot 0, whatever its state
-    const char* posLine;
-    DWORD feature;
-    const char* resultLine;
-    const char* record;
-};
-const SingleCallSpec kSingle[] = {
-    {"CTapiApp::DoAnswer %s", 0, nullptr, LINECALLFEATURE_ANSWER, " Answer Result: x%08X",
-     "{Cmd:AnswerCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}"},
-    {"CTapiApp::DoHangup %s", 0, nullptr, LINECALLFEATURE_DROP, " Drop Result: x%08X",
-     "{Cmd:ClearConnection}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}"},
-    {"CTapiApp::DoHold %s", LINECALLSTATE_CONNECTED, " Connected CallPos: %d", LINECALLFEATURE_HOLD,
-     " Hold Result: x%08X", "{Cmd:HoldCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}"},
-    {"CTapiApp::DoUnhold %s", LINECALLSTATE_ONHOLD | LINECALLSTATE_ONHOLDPENDTRANSFER, " Held CallPos: %d",
-     LINECALLFEATURE_UNHOLD, " Unhold Result: x%08X", "{Cmd:RetrieveCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}"},
-};
+}  // namespace
+
+namespace linvoq {
+
+const SingleCallSpec& SingleSpec(int nCommand) {
+    static const SingleCallSpec kSingle[] = {
+        {"CTapiApp::DoAnswer %s", 0, nullptr, LINECALLFEATURE_ANSWER, " Answer Result: x%08X",
+         "{Cmd:AnswerCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}"},
+        {"CTapiApp::DoHangup %s", 0, nullptr, LINECALLFEATURE_DROP, " Drop Result: x%08X",
+         "{Cmd:ClearConnection}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}"},
+        {"CTapiApp::DoHold %s", LINECALLSTATE_CONNECTED, " Connected CallPos: %d", LINECALLFEATURE_HOLD,
+         " Hold Result: x%08X", "{Cmd:HoldCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}"},
+        {"CTapiApp::DoUnhold %s", LINECALLSTATE_ONHOLD | LINECALLSTATE_ONHOLDPENDTRANSFER, " Held CallPos: %d",
+         LINECALLFEATURE_UNHOLD, " Unhold Result: x%08X", "{Cmd:RetrieveCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}"},
+    };
+    return kSingle[nCommand];
+}
+
+const TwoCallSpec& TwoSpec(int nCommand) {
+    static const TwoCallSpec kTwo[] = {
+        {"CTapiApp::DoAlternate %s", " Held CallPos: %d", " Consult CallPos: %d", " SwapHold Result: x%08X",
+         "{Cmd:AlternateCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}"},
+        {"CTapiApp::DoTransfer %s", " Held CallPos: %d", " Consult CallPos: %d", " CompleteTransfer Result: x%08X",
+         "{Cmd:TransferCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}"},
+        {"CTapiApp::DoConference %s", " Held CallPos: x%08X", " Consult CallPos: x%08X",
+         " CompleteTransfer Result: x%08X", "{Cmd:ConferenceCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}"},
+    };
+    return kTwo[nCommand];
+}
+
+}  // namespace linvoq
+
+namespace {
+
+using linvoq::CMD_ANSWER;
+using linvoq::CMD_HANGUP;
+using linvoq::CMD_HOLD;
+using linvoq::CMD_ALTERNATE;
+using linvoq::CMD_TRANSFER;
+using linvoq::CMD_CONFERENCE;
 
 long StartSingleRequest(int nCommand, DWORD hCall) {
     switch (nCommand) {
@@ -70,24 +91,6 @@ long StartSingleRequest(int nCommand, DWORD hCall) {
         return lineUnhold(hCall);
     }
 }
-
-// The commands that need a held and a connected call.
-enum TwoCall { CMD_ALTERNATE, CMD_TRANSFER, CMD_CONFERENCE };
-struct TwoCallSpec {
-    const char* entry;
-    const char* heldLine;
-    const char* consultLine;
-    const char* resultLine;
-    const char* record;
-};
-const TwoCallSpec kTwo[] = {
-    {"CTapiApp::DoAlternate %s", " Held CallPos: %d", " Consult CallPos: %d", " SwapHold Result: x%08X",
-     "{Cmd:AlternateCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}"},
-    {"CTapiApp::DoTransfer %s", " Held CallPos: %d", " Consult CallPos: %d", " CompleteTransfer Result: x%08X",
-     "{Cmd:TransferCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}"},
-    {"CTapiApp::DoConference %s", " Held CallPos: x%08X", " Consult CallPos: x%08X", " CompleteTransfer Result: x%08X",
-     "{Cmd:ConferenceCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}"},
-};
 
 }  // namespace
 
@@ -104,7 +107,7 @@ CLineDevice* CTapiApp::CommandDevice(char* pszAddress, DWORD dwLineLogLevel) {
 }
 
 int CTapiApp::SingleCallCommand(char* pszAddress, int nCommand) {
-    const SingleCallSpec& spec = kSingle[nCommand];
+    const linvoq::SingleCallSpec& spec = linvoq::SingleSpec(nCommand);
     SendDebugInfo(3, spec.entry, pszAddress);
     EnterCriticalSection(&m_CS);
     CLineDevice* pDevice = CommandDevice(pszAddress, 5);
@@ -118,22 +121,27 @@ int CTapiApp::SingleCallCommand(char* pszAddress, int nCommand) {
             SendDebugInfo(5, spec.posLine, pos);
             if (pos >= 0) hCall = pDevice->GetCall(pos);
         }
-        if (hCall || spec.mask == 0) {
-            SetLastCTIError(LINEERR_INVALCALLSTATE);
-            SendDebugInfo(5, " hCall: x%08X", hCall);
-            if (hCall && HasCallFeature(hCall, spec.feature)) {
-                TakeOwnership(hCall);
-                long result = StartSingleRequest(nCommand, hCall);
-                SetLastCTIError(result);
-                SendDebugInfo(4, spec.resultLine, result);
-            }
-        }
+        if (hCall || spec.mask == 0) RunSingleCallRequest(nCommand, hCall);
     }
     return linvoq::FinishCommand(&m_CS, true, spec.record, m_dwOrgCmdId, pszAddress);
 }
 
+// Once the call is known: feature check, ownership, request. A call of 0 leaves
+// LINEERR_INVALCALLSTATE.
+void CTapiApp::RunSingleCallRequest(int nCommand, DWORD hCall) {
+    const linvoq::SingleCallSpec& spec = linvoq::SingleSpec(nCommand);
+    SetLastCTIError(LINEERR_INVALCALLSTATE);
+    SendDebugInfo(5, " hCall: x%08X", hCall);
+    if (hCall && HasCallFeature(hCall, spec.feature)) {
+        TakeOwnership(hCall);
+        long result = StartSingleRequest(nCommand, hCall);
+        SetLastCTIError(result);
+        SendDebugInfo(4, spec.resultLine, result);
+    }
+}
+
 int CTapiApp::TwoCallCommand(char* pszAddress, int nCommand) {
-    const TwoCallSpec& spec = kTwo[nCommand];
+    const linvoq::TwoCallSpec& spec = linvoq::TwoSpec(nCommand);
     SendDebugInfo(3, spec.entry, pszAddress);
     EnterCriticalSection(&m_CS);
     CLineDevice* pDevice = CommandDevice(pszAddress, 5);
@@ -146,27 +154,29 @@ int CTapiApp::TwoCallCommand(char* pszAddress, int nCommand) {
             consult = pDevice->GetFirstCallPosWithStates(LINECALLSTATE_CONNECTED);
             SendDebugInfo(5, spec.consultLine, consult);
         }
-        if (held >= 0 && consult >= 0) {
-            SetLastCTIError(LINEERR_INVALCALLSTATE);
-            DWORD hHeld = pDevice->GetCall(held), hConsult = pDevice->GetCall(consult);
-            TakeOwnership(hHeld);
-            TakeOwnership(hConsult);
-            long result = nCommand == CMD_ALTERNATE
-                              ? lineSwapHold(hConsult, hHeld)
-                              : lineCompleteTransfer(hHeld, hConsult, &g_hConfCall,
-                                                     nCommand == CMD_TRANSFER ? LINETRANSFERMODE_TRANSFER
-                                                                          : LINETRANSFERMODE_CONFERENCE);
-            SetLastCTIError(result);
-            SendDebugInfo(4, spec.resultLine, result);
-        }
+        if (held >= 0 && consult >= 0) RunTwoCallRequest(nCommand, pDevice->GetCall(held), pDevice->GetCall(consult));
     }
     return linvoq::FinishCommand(&m_CS, true, spec.record, m_dwOrgCmdId, pszAddress);
+}
+
+// Once the held and the connected call are known: ownership of both, then the request.
+void CTapiApp::RunTwoCallRequest(int nCommand, DWORD hHeld, DWORD hConsult) {
+    SetLastCTIError(LINEERR_INVALCALLSTATE);
+    TakeOwnership(hHeld);
+    TakeOwnership(hConsult);
+    long result = nCommand == CMD_ALTERNATE
+                      ? lineSwapHold(hConsult, hHeld)
+                      : lineCompleteTransfer(hHeld, hConsult, &g_hConfCall,
+                                             nCommand == CMD_TRANSFER ? LINETRANSFERMODE_TRANSFER
+                                                                  : LINETRANSFERMODE_CONFERENCE);
+    SetLastCTIError(result);
+    SendDebugInfo(4, linvoq::TwoSpec(nCommand).resultLine, result);
 }
 
 int CTapiApp::DoAnswer(char* pszAddress) { return SingleCallCommand(pszAddress, CMD_ANSWER); }
 int CTapiApp::DoHangup(char* pszAddress) { return SingleCallCommand(pszAddress, CMD_HANGUP); }
 int CTapiApp::DoHold(char* pszAddress) { return SingleCallCommand(pszAddress, CMD_HOLD); }
-int CTapiApp::DoUnhold(char* pszAddress) { return SingleCallCommand(pszAddress, CMD_UNHOLD); }
+int CTapiApp::DoUnhold(char* pszAddress) { return SingleCallCommand(pszAddress, linvoq::CMD_UNHOLD); }
 int CTapiApp::DoAlternate(char* pszAddress) { return TwoCallCommand(pszAddress, CMD_ALTERNATE); }
 int CTapiApp::DoTransfer(char* pszAddress) { return TwoCallCommand(pszAddress, CMD_TRANSFER); }
 int CTapiApp::DoConference(char* pszAddress) { return TwoCallCommand(pszAddress, CMD_CONFERENCE); }
@@ -261,25 +271,27 @@ int CTapiApp::DoConsultationCall(char* pszAddress, char* pszDestination) {
             connected = pDevice->GetFirstCallPosWithStates(LINECALLSTATE_CONNECTED);
             SendDebugInfo(4, " Connected CallPos: %d", connected);
         }
-        if (connected >= 0) {
-            SetLastCTIError(LINEERR_INVALCALLSTATE);
-            DWORD hCall = pDevice->GetCall(connected);
-            SendDebugInfo(5, " hCall: 0x%08X", hCall);
-            if (HasCallFeature(hCall, LINECALLFEATURE_SETUPTRANSFER)) {
-                SetupTransferChain(pDevice, hCall, pszNumber, ZYKLUS_MAKECALL2);
-            } else {
-                CLineDevStatus lineStatus(pDevice->GetLine());
-                if (lineStatus.GetLineFeatures() & LINEFEATURE_MAKECALL) {
-                    // A consultation never takes the off-hook flag.
-                    long result = lineMakeCall(pDevice->GetLine(), &g_hConsultMakeCall, pszNumber, 0, CallParams(0));
-                    SetLastCTIError(result);
-                    SendDebugInfo(3, " lineMakeCall(2) to %s result 0x%08X", pszNumber, result);
-                    bStoreRecord = true;
-                }
-            }
-        }
+        if (connected >= 0) bStoreRecord = ConsultFromCall(pDevice, pDevice->GetCall(connected), pszNumber);
     }
     return linvoq::FinishCommand(&m_CS, bStoreRecord,
                                  "{Cmd:ConsultationCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}{Dest:%s}",
                                  m_dwOrgCmdId, pszAddress, pszDestination);
+}
+
+// A consultation from a known connected call: a transfer set up on it, whose chain dials, or a
+// second call where the line cannot. True when the command's own record is to be filed.
+bool CTapiApp::ConsultFromCall(CLineDevice* pDevice, DWORD hCall, const char* pszNumber) {
+    SetLastCTIError(LINEERR_INVALCALLSTATE);
+    SendDebugInfo(5, " hCall: 0x%08X", hCall);
+    if (HasCallFeature(hCall, LINECALLFEATURE_SETUPTRANSFER)) {
+        SetupTransferChain(pDevice, hCall, pszNumber, ZYKLUS_MAKECALL2);
+        return false;
+    }
+    CLineDevStatus lineStatus(pDevice->GetLine());
+    if (!(lineStatus.GetLineFeatures() & LINEFEATURE_MAKECALL)) return false;
+    // A consultation never takes the off-hook flag.
+    long result = lineMakeCall(pDevice->GetLine(), &g_hConsultMakeCall, const_cast<char*>(pszNumber), 0, CallParams(0));
+    SetLastCTIError(result);
+    SendDebugInfo(3, " lineMakeCall(2) to %s result 0x%08X", pszNumber, result);
+    return true;
 }

@@ -40,53 +40,58 @@ int CTapiApp::DoRedirect(char* pszAddress, char* pszDestination, char* pszCallDa
         long ringing = pDevice->GetFirstCallPosWithStates(kRinging);
         SendDebugInfo(5, " Offering CallPos: %d", ringing);
         if (ringing >= 0) {
-            SetLastCTIError(LINEERR_INVALCALLSTATE);
-            DWORD hCall = pDevice->GetCall(ringing);
-            SendDebugInfo(5, " hCall: x%08X", hCall);
-            if (HasCallFeature(hCall, LINECALLFEATURE_REDIRECT)) {
-                TakeOwnership(hCall);
-                SetCallDataIfGiven(hCall, pszCallData);
-                long result = lineRedirect(hCall, pszDestination, 0);
-                SetLastCTIError(result);
-                SendDebugInfo(4, " Redirect Result: x%08X", result);
-            }
+            RedirectRinging(pDevice->GetCall(ringing), pszDestination, pszCallData);
         } else {
             long connected = pDevice->GetFirstCallPosWithStates(LINECALLSTATE_CONNECTED);
-            if (connected >= 0) {
-                SetLastCTIError(LINEERR_INVALCALLSTATE);
-                DWORD hCall = pDevice->GetCall(connected);
-                SendDebugInfo(5, " hCall: x%08X", hCall);
-                CCallStatus status(hCall);
-                DWORD features = status.GetCallFeatures();
-                if (features & LINECALLFEATURE_BLINDTRANSFER) {
-                    TakeOwnership(hCall);
-                    SetCallDataIfGiven(hCall, pszCallData);
-                    long result = lineBlindTransfer(hCall, pszDestination, 0);
-                    SetLastCTIError(result);
-                    SendDebugInfo(4, " BlindTransfer Result: x%08X", result);
-                } else if (features & LINECALLFEATURE_SETUPTRANSFER) {
-                    SendDebugInfo(4, " SetupTransfer m\xf6glich");
-                    CommandChainRecord* pRecord = linvoq::NewChainRecord(LINEERR_INVALCALLSTATE, ZYKLUS_BLINDTRANSFER2,
-                                                                        pDevice, hCall, pszDestination);
-                    if (pRecord) {
-                        TakeOwnership(hCall);
-                        long result = linvoq::SetupChainTransfer(pRecord);
-                        SetLastCTIError(result);
-                        SendDebugInfo(4, " SetupTransfer Result: x%08X", result);
-                        if (result > 0) {
-                            HANDLE hThread = StartChain(pRecord);
-                            SendDebugInfo(5, " CreateThread Result: x%08X", hThread);
-                        } else {
-                            linvoq::FreeChainRecord(pRecord);
-                        }
-                    }
-                }
-            }
+            if (connected >= 0) RedirectConnected(pDevice, pDevice->GetCall(connected), pszDestination, pszCallData);
         }
     }
     return linvoq::FinishCommand(&m_CS, true,
                                  "{Cmd:DeflectCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}{Dest:%s}",
                                  m_dwOrgCmdId, pszAddress, pszDestination);
+}
+
+// A ringing call is sent on to the destination.
+void CTapiApp::RedirectRinging(DWORD hCall, char* pszDestination, char* pszCallData) {
+    SetLastCTIError(LINEERR_INVALCALLSTATE);
+    SendDebugInfo(5, " hCall: x%08X", hCall);
+    if (!HasCallFeature(hCall, LINECALLFEATURE_REDIRECT)) return;
+    TakeOwnership(hCall);
+    SetCallDataIfGiven(hCall, pszCallData);
+    long result = lineRedirect(hCall, pszDestination, 0);
+    SetLastCTIError(result);
+    SendDebugInfo(4, " Redirect Result: x%08X", result);
+}
+
+// A connected call is transferred to the destination: blind where the line can, else by a
+// consultation whose chain completes the transfer once the destination rings.
+void CTapiApp::RedirectConnected(CLineDevice* pDevice, DWORD hCall, char* pszDestination, char* pszCallData) {
+    SetLastCTIError(LINEERR_INVALCALLSTATE);
+    SendDebugInfo(5, " hCall: x%08X", hCall);
+    CCallStatus status(hCall);
+    DWORD features = status.GetCallFeatures();
+    if (features & LINECALLFEATURE_BLINDTRANSFER) {
+        TakeOwnership(hCall);
+        SetCallDataIfGiven(hCall, pszCallData);
+        long result = lineBlindTransfer(hCall, pszDestination, 0);
+        SetLastCTIError(result);
+        SendDebugInfo(4, " BlindTransfer Result: x%08X", result);
+    } else if (features & LINECALLFEATURE_SETUPTRANSFER) {
+        SendDebugInfo(4, " SetupTransfer m\xf6glich");
+        CommandChainRecord* pRecord =
+            linvoq::NewChainRecord(LINEERR_INVALCALLSTATE, ZYKLUS_BLINDTRANSFER2, pDevice, hCall, pszDestination);
+        if (!pRecord) return;
+        TakeOwnership(hCall);
+        long result = linvoq::SetupChainTransfer(pRecord);
+        SetLastCTIError(result);
+        SendDebugInfo(4, " SetupTransfer Result: x%08X", result);
+        if (result > 0) {
+            HANDLE hThread = StartChain(pRecord);
+            SendDebugInfo(5, " CreateThread Result: x%08X", hThread);
+        } else {
+            linvoq::FreeChainRecord(pRecord);
+        }
+    }
 }
 
 int CTapiApp::DoPickup(char* pszAddress, char* pszDestination) {

@@ -201,6 +201,36 @@ private:
     void SetupTransferChain(CLineDevice* pDevice, DWORD hCall, const char* pszNumber, DWORD dwChainType);
     int SingleCallCommand(char* pszAddress, int nCommand);
     int TwoCallCommand(char* pszAddress, int nCommand);
+
+public:
+    // Commands on one call the host names by its handle (as the events carry it), not on the
+    // one the table search would pick. Not virtual: the virtual table stays as it is. Each
+    // refuses without a TAPI request a call that is not in the line's table
+    // (LINEERR_INVALCALLHANDLE) or not in a state it works on (LINEERR_INVALCALLSTATE);
+    // otherwise it runs as the command of the same name does, with its record.
+    int DoAnswerCall(char* pszAddress, DWORD hCall);     // ringing (offering or accepted)
+    int DoHangupCall(char* pszAddress, DWORD hCall);     // any state
+    int DoHoldCall(char* pszAddress, DWORD hCall);       // connected
+    int DoUnholdCall(char* pszAddress, DWORD hCall);     // on hold or pending transfer
+    // The held call named here and the line's first connected call.
+    int DoAlternateCall(char* pszAddress, DWORD hHeldCall);
+    int DoTransferCall(char* pszAddress, DWORD hHeldCall);
+    int DoConferenceCall(char* pszAddress, DWORD hHeldCall);
+    // Ringing: redirected; connected: transferred, blind or by a consultation.
+    int DoRedirectCall(char* pszAddress, DWORD hCall, char* pszDestination, char* pszCallData);
+    // Consultation from this connected call, whatever else the line holds.
+    int DoConsultationFromCall(char* pszAddress, DWORD hCall, char* pszDestination);
+
+private:
+    // The shared parts of the commands once their calls are known.
+    void RunSingleCallRequest(int nCommand, DWORD hCall);
+    void RunTwoCallRequest(int nCommand, DWORD hHeld, DWORD hConsult);
+    bool ConsultFromCall(CLineDevice* pDevice, DWORD hCall, const char* pszNumber);
+    void RedirectRinging(DWORD hCall, char* pszDestination, char* pszCallData);
+    void RedirectConnected(CLineDevice* pDevice, DWORD hCall, char* pszDestination, char* pszCallData);
+    long GivenCallPos(CLineDevice* pDevice, DWORD hCall, DWORD dwStates, const char* pszPosLine);
+    int SingleCallByHandle(char* pszAddress, DWORD hCall, int nCommand, DWORD dwStates);
+    int TwoCallByHandle(char* pszAddress, DWORD hHeldCall, int nCommand);
 };
 
 // Debug window message of the library: wParam = level, lParam = the text.

@@ -323,6 +323,8 @@ void HangUp(Sim& sim, Call& call) {
         if (entry.second.consult == call.hCall) entry.second.consult = 0;
     DWORD conference = call.conference;
     call.conference = 0;
+    // A party dropped from a conference that goes on is reported leaving it first.
+    if (conference) SetState(sim, call, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL);
     SetState(sim, call, LINECALLSTATE_IDLE);
     if (peer) FarEndGone(sim, *peer, (wasState & kRinging) ? LINEDISCONNECTMODE_REJECT : LINEDISCONNECTMODE_NORMAL);
     if (Call* conf = conference ? sim.FindCall(conference) : nullptr) {

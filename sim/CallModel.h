@@ -70,7 +70,8 @@ DWORD CallFrom(Sim& sim, const std::wstring& caller, DWORD device);
 // The local party answers a ringing appearance: CONNECTED here and at an internal caller.
 void Answer(Sim& sim, Call& call);
 // The local party hangs up: IDLE here, the far end DISCONNECTED (NORMAL, or REJECT for a call
-// that was only ringing). A conference call takes its members with it.
+// that was only ringing). A conference call takes its members with it; a member dropped alone
+// goes DISCONNECTED (NORMAL) first and leaves the conference to the others.
 void HangUp(Sim& sim, Call& call);
 // The far end of an appearance went away with `mode`: DISCONNECTED here; a call that only rang,
 // or that no application owns, then goes IDLE.

@@ -818,6 +818,121 @@ def show_events(run):
     check(host.stop() == 0, "clean stop")
 
 
+def call_states(client, invoke):
+    """{ext: {call handle: state}} from GetDevices."""
+    client.send("{Cmd:GetDevices}{InvokeId:%s}" % invoke)
+    mark = client.seen
+    client.expect_answer("GetDevices", "Ok", InvokeId=invoke)
+    states = {}
+    for line in client.all_lines()[mark:]:
+        f = fields(line)
+        if f and f.get("Data") == "Call" and f.get("InvokeId") == invoke:
+            states.setdefault(f["Ext"], {})[f["Call"]] = f["State"]
+    return states
+
+
+def accepted_and_done(c, line, cmd, invoke):
+    c.request(line, cmd, "Accepted", InvokeId=invoke)
+    mark = c.seen
+    c.expect_answer(cmd, "Done", 10, InvokeId=invoke, Success="1")
+    c.seen = mark
+
+
+@case
+def conference_leave_by_call(run):
+    """201 calls 202, consults 203, conferences; 201 drops the 203 party by its handle, 201 and 202 talk on."""
+    host = run("confleave")
+    c = Client(host)
+    for ext in ("201", "202", "203"):
+        c.request("{Cmd:MonitorStart}{Ext:%s}" % ext, "MonitorStart", "Ok")
+    accepted_and_done(c, "{Cmd:MakeCall}{InvokeId:1}{Ext:201}{Dest:202}", "MakeCall", "1")
+    expect_event(c, "CallReceived", "202", Caller="201")
+    accepted_and_done(c, "{Cmd:AnswerCall}{InvokeId:2}{Ext:202}", "AnswerCall", "2")
+    to202 = expect_event(c, "CallEstablished", "201", Connected="202")["Call"]
+    accepted_and_done(c, "{Cmd:ConsultationCall}{InvokeId:3}{Ext:201}{Dest:203}", "ConsultationCall", "3")
+    expect_event(c, "CallReceived", "203", Caller="201")
+    accepted_and_done(c, "{Cmd:AnswerCall}{InvokeId:4}{Ext:203}", "AnswerCall", "4")
+    to203 = expect_event(c, "CallEstablished", "201", Connected="203")["Call"]
+    check(to203 != to202, "two calls on 201")
+    accepted_and_done(c, "{Cmd:ConferenceCall}{InvokeId:5}{Ext:201}", "ConferenceCall", "5")
+    mark = c.seen
+    expect_event(c, "CallConferenced", "201", Call=to202)
+    c.seen = mark
+    expect_event(c, "CallConferenced", "201", Call=to203)
+
+    # The oldest call of 201 is the 202 party: the handle makes the 203 party leave instead.
+    accepted_and_done(c, "{Cmd:ClearConnection}{InvokeId:6}{Ext:201}{Call:%s}" % to203, "ClearConnection", "6")
+    mark = c.seen
+    expect_event(c, "CallConfRemoved", "201", Call=to203)
+    c.seen = mark
+    expect_event(c, "CallCleared", "201", Call=to203)
+    c.seen = mark
+    expect_event(c, "CallDisconnected", "203")
+    states = call_states(c, "d")
+    check(to203 not in states.get("201", {}), "the 203 party left 201: %r" % states)
+    check(states.get("201", {}).get(to202) == "conferenced", "the 202 party stays in the conference: %r" % states)
+    check(sorted(states["201"].values()) == ["conferenced", "connected"], "conference call and one party: %r" % states)
+    check(list(states.get("202", {}).values()) == ["connected"], "202 still talks: %r" % states)
+    check(list(states.get("203", {}).values()) == ["disconnected"], "203 was left: %r" % states)
+    check(host.stop() == 0, "clean stop")
+
+
+@case
+def call_by_handle(run):
+    """{Call} picks the call: answer and retrieve the newer of two calls; wrong handles and states refused."""
+    env = pbx_file(run, "callbyhandle", ["202", "203"])
+    with open(env["TVX_PBX"][2:].replace("\\", "/"), "a") as f:
+        f.write("line name=\"Line 201\" address=201 maxActiveCalls=3\n")  # call waiting
+    host = run("callbyhandle", env=env)
+    c = Client(host)
+    for ext in ("201", "202", "203"):
+        c.request("{Cmd:MonitorStart}{Ext:%s}" % ext, "MonitorStart", "Ok")
+    for bad in ("abc", "0", "-1", "4294967296", " 5"):
+        c.request("{Cmd:HoldCall}{InvokeId:b}{Ext:201}{Call:%s}" % bad, "HoldCall", "Error", Error="BadValue",
+                  Field="Call")
+    c.request("{Cmd:MakeCall}{InvokeId:m}{Ext:201}{Call:1}", "MakeCall", "Error", Error="UnknownField", Field="Call")
+
+    accepted_and_done(c, "{Cmd:MakeCall}{InvokeId:1}{Ext:202}{Dest:201}", "MakeCall", "1")
+    first = expect_event(c, "CallReceived", "201", Caller="202")["Call"]
+    accepted_and_done(c, "{Cmd:MakeCall}{InvokeId:2}{Ext:203}{Dest:201}", "MakeCall", "2")
+    second = expect_event(c, "CallReceived", "201", Caller="203")["Call"]
+    at202 = call_states(c, "a")["202"]
+    # Answered by handle: the newer call, not the oldest one.
+    accepted_and_done(c, "{Cmd:AnswerCall}{InvokeId:3}{Ext:201}{Call:%s}" % second, "AnswerCall", "3")
+    expect_event(c, "CallEstablished", "201", Call=second)
+    states = call_states(c, "b")["201"]
+    check(states == {first: "offering", second: "connected"}, "the newer call answered: %r" % states)
+
+    # A handle the line does not have, and one of another line, change nothing.
+    c.request("{Cmd:ClearConnection}{InvokeId:4}{Ext:201}{Call:999999}", "ClearConnection", "Error",
+              Error="NoSuchCall", Field="Call", InvokeId="4")
+    for handle in at202:
+        f = c.request("{Cmd:ClearConnection}{InvokeId:5}{Ext:201}{Call:%s}" % handle, "ClearConnection", "Error",
+                      Error="NoSuchCall", Field="Call")
+        check(handle in f["Text"] and "201" in f["Text"], "the text names the call and the line: %r" % f)
+    # A state the command does not work on.
+    f = c.request("{Cmd:HoldCall}{InvokeId:6}{Ext:201}{Call:%s}" % first, "HoldCall", "Error",
+                  Error="NoSuitableCall", Field="Call")
+    check("offering" in f["Text"] and "connected" in f["Text"], "state and need named: %r" % f)
+    check(call_states(c, "c")["201"] == states, "nothing changed after the refusals")
+
+    # Two held calls: the retrieve takes the one named, not the first held.
+    accepted_and_done(c, "{Cmd:HoldCall}{InvokeId:7}{Ext:201}{Call:%s}" % second, "HoldCall", "7")
+    expect_event(c, "CallHeld", "201", Call=second)
+    accepted_and_done(c, "{Cmd:AnswerCall}{InvokeId:8}{Ext:201}{Call:%s}" % first, "AnswerCall", "8")
+    expect_event(c, "CallEstablished", "201", Call=first)
+    accepted_and_done(c, "{Cmd:HoldCall}{InvokeId:9}{Ext:201}", "HoldCall", "9")
+    expect_event(c, "CallHeld", "201", Call=first)
+    check(call_states(c, "e")["201"] == {first: "onhold", second: "onhold"}, "two held calls")
+    accepted_and_done(c, "{Cmd:RetrieveCall}{InvokeId:10}{Ext:201}{Call:%s}" % first, "RetrieveCall", "10")
+    expect_event(c, "CallRetrieved", "201", Call=first)
+    check(call_states(c, "f")["201"] == {first: "connected", second: "onhold"}, "the named held call came back")
+    f = c.request("{Cmd:RetrieveCall}{InvokeId:11}{Ext:201}{Call:%s}" % first, "RetrieveCall", "Error",
+                  Error="NoSuitableCall", Field="Call")
+    check("connected" in f["Text"] and "held" in f["Text"], "state and need named: %r" % f)
+    check(host.stop() == 0, "clean stop")
+
+
 def main():
     name, wine_run, build, exe = sys.argv[1:5]
     hosts = []

@@ -12,7 +12,7 @@ import time
 
 import host_e2e
 from host_e2e import case, check
-from zarn_client import Client, windows_path
+from zarn_client import Client, fields, windows_path
 
 SEPARATOR = "-" * 89
 
@@ -145,6 +145,12 @@ def media_refusals(run):
     c.request("{Cmd:PlayFile}{Ext:203}{File:keep.wav}", "PlayFile", "Error", Error="NotMonitored")
     c.request("{Cmd:MonitorStart}{Ext:203}", "MonitorStart", "Ok")
     c.request("{Cmd:PlayFile}{Ext:203}{File:keep.wav}", "PlayFile", "Error", Error="NoSuitableCall")
+    # A named call must be a connected call of the line itself.
+    at202 = [f for f in map(fields, c.all_lines()) if f and f.get("Event") == "CallReceived" and f["Ext"] == "202"]
+    c.request("{Cmd:PlayFile}{Ext:201}{File:keep.wav}{Call:%s}" % at202[0]["Call"], "PlayFile", "Error",
+              Error="NoSuchCall", Field="Call")
+    c.request("{Cmd:RecordFile}{Ext:201}{File:n.wav}{Bytes:100}{Call:x}", "RecordFile", "Error", Error="BadValue",
+              Field="Call")
     check(sorted(os.listdir(folder)) == ["keep.wav"], "nothing written: %r" % os.listdir(folder))
     check(open(os.path.join(folder, "keep.wav"), "rb").read() == b"keep", "keep.wav unchanged")
     check(host.stop() == 0, "clean stop")

@@ -213,6 +213,33 @@ TEST_F(ScenarioTest, ThreePartyConferenceLosesItsPartiesOneByOne) {
     EXPECT_EQ(connected, 1);
 }
 
+TEST_F(ScenarioTest, ConferencePartyDroppedByItsHandleLeavesTheOtherTwoTalking) {
+    CallAnswered();
+    ConsultationAnswered();
+    ASSERT_EQ(app->DoConference(Text("201")), 1);
+    Take();
+    CLineDevice* d201 = app->GetDeviceObjectFromAddress(Text("201"));
+    ASSERT_EQ(d201->GetCallCount(), 3u);
+    DWORD to202 = d201->GetCall(0), to203 = d201->GetCall(1);
+    app->SetOrgCmdId(6);
+    ASSERT_EQ(app->DoHangupCall(Text("201"), to203), 1);
+    Events left = Take();
+    EXPECT_EQ(Of(left, "201"), (Events{"CmdResponse [201] [ClearConnection] [6] 1 0", "ConfRemoved hC idB dev0 201",
+                                       "Record dev0 201 in0 conn256 [203] start+", "Cleared hC idB dev0 201"}));
+    EXPECT_EQ(Of(left, "202"), Events{});
+    EXPECT_EQ(Of(left, "203"), Events{});  // its far end went: DISCONNECTED, no event of its own
+    EXPECT_EQ(simGetCallState(to202), static_cast<DWORD>(LINECALLSTATE_CONFERENCED));
+    ASSERT_EQ(d201->GetCallCount(), 2u);
+    EXPECT_EQ(d201->GetCall(0), to202);
+    EXPECT_EQ(d201->Calls[1].dwState, static_cast<DWORD>(LINECALLSTATE_CONNECTED));  // the conference call
+    CLineDevice* d202 = app->GetDeviceObjectFromAddress(Text("202"));
+    ASSERT_EQ(d202->GetCallCount(), 1u);
+    EXPECT_EQ(d202->Calls[0].dwState, static_cast<DWORD>(LINECALLSTATE_CONNECTED));
+    CLineDevice* d203 = app->GetDeviceObjectFromAddress(Text("203"));
+    ASSERT_EQ(d203->GetCallCount(), 1u);
+    EXPECT_EQ(d203->Calls[0].dwState, static_cast<DWORD>(LINECALLSTATE_DISCONNECTED));
+}
+
 TEST_F(ScenarioTest, OutsideCallRedirectedWhileRingingTakesItsCallDataAlong) {
     ASSERT_NE(simInboundCall("0301234", 0), 0u);
     EXPECT_EQ(Take(), (Events{"PhoneState 0 4 []", "Received hA idA dev0 201 [0301234] []"}));

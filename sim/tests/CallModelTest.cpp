@@ -307,6 +307,22 @@ TEST_F(CallModelTest, ConferenceAndItsEnd) {
     EXPECT_EQ(StatesOf(at202).back(), DISCONNECTED);
 }
 
+TEST_F(CallModelTest, APartyDroppedFromAConferenceLeavesItAndTheRestStays) {
+    DWORD a = OutsideCallAt201();
+    HCALL consult = 0, conf = 0;
+    Done(lineSetupTransfer(a, &consult, nullptr));
+    Done(lineDial(consult, "202", 0));
+    DWORD at202 = simNewestCall(1, LINECALLSTATE_OFFERING);
+    Done(lineAnswer(at202, nullptr, 0));
+    Done(lineCompleteTransfer(a, consult, &conf, LINETRANSFERMODE_CONFERENCE));
+
+    Done(lineDrop(consult, nullptr, 0));
+    EXPECT_EQ(StatesOf(consult), (States{DIALTONE, DIALING, RINGBACK, CONNECTED, CONFERENCED, DISCONNECTED, IDLE}));
+    EXPECT_EQ(StatesOf(at202).back(), DISCONNECTED);
+    EXPECT_EQ(StatesOf(a).back(), CONFERENCED);
+    EXPECT_EQ(StatesOf(conf), (States{CONNECTED}));
+}
+
 TEST_F(CallModelTest, RedirectOfARingingCallTakesItsCallDataAlong) {
     DWORD in = simInboundCall("0301234", 0);
     // Asked for together: the data are set before the redirect is carried out.
