@@ -7,7 +7,11 @@
 #include "ProtocolLog.h"
 #include "ZarnService.h"
 
-CTelvarixServer::CTelvarixServer(ZarnService& service, ProtocolLog& log) : m_service(service), m_log(log) {}
+// Events from telephony callbacks go to many clients at once: one send per client and message,
+// not one per line.
+CTelvarixServer::CTelvarixServer(ZarnService& service, ProtocolLog& log) : m_service(service), m_log(log) {
+    GatherOutsideDispatch(TRUE);
+}
 
 void CTelvarixServer::OnDispatchCommand(SOCKET s, char* pszLine) { m_service.OnClientLine(s, pszLine); }
 

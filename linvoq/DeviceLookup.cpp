@@ -1,6 +1,8 @@
-// Finding line devices in the line list, always walking from the head device.
+// Finding line devices in the line list: by address, line handle and device id through the
+// list's index, by name and user value walking from the head device.
 #include <cstring>
 
+#include "DeviceIndex.h"
 #include "TapiApp.h"
 
 namespace {
@@ -12,30 +14,18 @@ CLineDevice* FindDevice(Match match) {
     return nullptr;
 }
 
-// An address matches itself, or a longer address whose last "-" group is it (030-1234), so that
-// "1234" never reaches "030-12345" or "030-1234-5".
-bool AddressMatches(const char* deviceAddress, const char* address) {
-    if (std::strcmp(deviceAddress, address) == 0) return true;
-    std::size_t deviceLen = std::strlen(deviceAddress);
-    std::size_t len = std::strlen(address);
-    if (deviceLen < len + 1) return false;
-    const char* tail = deviceAddress + deviceLen - len;
-    return tail[-1] == '-' && std::strcmp(tail, address) == 0;
-}
-
 }  // namespace
 
 CLineDevice* CTapiApp::GetDeviceObjectFromAddress(char* pszAddress) {
-    if (!pszAddress) return nullptr;
-    return FindDevice([&](CLineDevice* p) { return AddressMatches(p->GetAddress(), pszAddress); });
+    return linvoq::IndexFindAddress(pszAddress);
 }
 
 CLineDevice* CTapiApp::GetDeviceObjectFromLine(DWORD hLine) {
-    return FindDevice([&](CLineDevice* p) { return p->GetLine() == hLine; });
+    return linvoq::IndexFindLine(hLine);
 }
 
 CLineDevice* CTapiApp::GetDeviceObjectFromLineID(DWORD dwDeviceID) {
-    return FindDevice([&](CLineDevice* p) { return p->GetDeviceID() == dwDeviceID; });
+    return linvoq::IndexFindDeviceID(dwDeviceID);
 }
 
 CLineDevice* CTapiApp::GetDeviceObjectFromLineName(char* pszName) {

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "DeviceIndex.h"
 #include "LibraryState.h"
 #include "TapiBase.h"
 #include "TextRules.h"
@@ -47,6 +48,7 @@ CLineDevice::CLineDevice(DWORD hLineAppIn, DWORD dwDeviceIDIn, DWORD dwAPIVersio
 }
 
 CLineDevice::~CLineDevice() {
+    linvoq::IndexForget(this);
     // Deleting iteratively: a list of thousands of lines must not exhaust the stack.
     CLineDevice* next = pNext;
     pNext = nullptr;
@@ -88,7 +90,12 @@ DWORD CLineDevice::GetCharSize() { return dwCharSize; }
 DWORD CLineDevice::GetUserSpec() { return dwUserSpec; }
 void CLineDevice::SetUserSpec(DWORD dwUserSpecIn) { dwUserSpec = dwUserSpecIn; }
 DWORD CLineDevice::GetMaxInternLen() { return m_dwMaxInternLen; }
-void CLineDevice::Reset() { hLine = 0; }
+void CLineDevice::Reset() { SetLineHandle(0); }
+
+void CLineDevice::SetLineHandle(DWORD hLineIn) {
+    hLine = hLineIn;
+    linvoq::IndexLineChanged(this);
+}
 
 long CLineDevice::OpenLine(int bOwner) {
     DWORD privileges = bOwner ? (LINECALLPRIVILEGE_OWNER | LINECALLPRIVILEGE_MONITOR) : LINECALLPRIVILEGE_MONITOR;
@@ -96,7 +103,7 @@ long CLineDevice::OpenLine(int bOwner) {
     long result = lineOpen(hLineApp, dwDeviceID, &opened, dwDevAPIVersion, 0, 0, privileges,
                            LINEMEDIAMODE_INTERACTIVEVOICE, nullptr);
     if (result == 0) {
-        hLine = opened;
+        SetLineHandle(opened);
         lineSetStatusMessages(hLine, kAllLineStates, kAllAddressStates);
     }
     return result;
@@ -113,7 +120,7 @@ long CLineDevice::CloseLineInstance() {
     if (--OpenCount != 0) return 0;
     long result = 0;
     if (hLine) result = lineClose(hLine);
-    hLine = 0;
+    SetLineHandle(0);
     ClearCalls();
     return result;
 }
@@ -126,7 +133,7 @@ long CLineDevice::Open(int bOwner) {
 long CLineDevice::Close() {
     long result = 0;
     if (hLine) result = lineClose(hLine);
-    hLine = 0;
+    SetLineHandle(0);
     ClearCalls();
     return result;
 }

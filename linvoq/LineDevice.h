@@ -93,6 +93,7 @@ public:
 
 private:
     long OpenLine(int bOwner);
+    void SetLineHandle(DWORD hLineIn);  // keeps the line list's index in step
     void ClearCalls();
     int UpdateSummary();
 };

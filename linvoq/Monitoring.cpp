@@ -2,6 +2,7 @@
 #include <cstring>
 #include <new>
 
+#include "DeviceIndex.h"
 #include "LibraryState.h"
 #include "TapiApp.h"
 #include "TapiBase.h"
@@ -76,12 +77,13 @@ void CTapiApp::LineCreate(DWORD dwDeviceID) {
         // After a start without lines there is no head device yet; a real line must not take
         // its place, as the head is never removed.
         if (!m_pLineFirst)
-            m_pLineFirst = new (std::nothrow) CLineDevice(m_hLineApp, linvoq::kHeadDeviceID, m_dwAppAPIVersion);
+            linvoq::ListAppend(&m_pLineFirst,
+                               new (std::nothrow) CLineDevice(m_hLineApp, linvoq::kHeadDeviceID, m_dwAppAPIVersion));
         if (!m_pLineFirst) {
             delete pDevice;
             return;
         }
-        m_pLineFirst->AddObject(pDevice);
+        linvoq::ListAppend(&m_pLineFirst, pDevice);
         OnLineCreate(pDevice->GetAddress());
         SendDebugInfo(2, " Leitung mit Adresse %s an Pos %d eingef\xfcgt.", pDevice->GetAddress(), dwDeviceID);
     } else {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "DeviceIndex.h"
 #include "DialableNumber.h"
 #include "DialableTapi.h"
 #include "ChainLifetime.h"
@@ -91,7 +92,8 @@ int CTapiApp::StartTapi() {
     SendDebugInfo(2, " phoneInitializeEx Result: 0x%08X", phoneResult);
     SendDebugInfo(2, " Num Phones: %d", m_dwNumPhones);
 
-    m_pLineFirst = new (std::nothrow) CLineDevice(m_hLineApp, linvoq::kHeadDeviceID, m_dwAppAPIVersion);
+    linvoq::ListAppend(&m_pLineFirst,
+                       new (std::nothrow) CLineDevice(m_hLineApp, linvoq::kHeadDeviceID, m_dwAppAPIVersion));
     SendDebugInfo(3, " m_pLineFirst: 0x%08X", m_pLineFirst);
     BuildLineList();
 
@@ -130,10 +132,7 @@ void CTapiApp::BuildLineList() {
         }
         DWORD len = static_cast<DWORD>(std::strlen(pDevice->GetAddress()));
         if (len > linvoq::g_Dialing.dwMaxInternLen) linvoq::g_Dialing.dwMaxInternLen = len;
-        if (m_pLineFirst)
-            m_pLineFirst->AddObject(pDevice);
-        else
-            m_pLineFirst = pDevice;
+        linvoq::ListAppend(&m_pLineFirst, pDevice);
     }
 }
 
@@ -152,6 +151,7 @@ void CTapiApp::StopTapi() {
         m_hLineApp = 0;
     }
     linvoq::EndConsultReplies();
+    linvoq::IndexClear();
     if (m_pLineFirst) {
         delete m_pLineFirst;
         m_pLineFirst = nullptr;

@@ -68,7 +68,8 @@ public:
     void SetLastCTIError(long lError);
     void SetOrgCmdId(DWORD dwOrgCmdId);
 
-    // Lookups, walking the line list from its head device.
+    // Lookups with the first match of a walk from the head device (address, handle and id
+    // through an index of the list).
     CLineDevice* GetDeviceObjectFromAddress(char* pszAddress);  // equal, or ending in "-" + address
     CLineDevice* GetDeviceObjectFromLine(DWORD hLine);
     CLineDevice* GetDeviceObjectFromLineID(DWORD dwDeviceID);

@@ -245,9 +245,11 @@ SIMAPI void WINAPI simSlowReturnNext(const char* function, int times, DWORD ms);
 // for filling as size=<dwTotalSize on entry>. The exact argument list of each function is given
 // in the simulator's README.
 
-// Number of journal lines.
+// Only the newest 4096 lines are kept (a ring: a new line replaces the oldest), so memory stays
+// flat however long the PBX runs.
+// Number of journal lines held, at most 4096.
 SIMAPI int WINAPI simJournalCount(void);
-// Copies line `index` into buf (cut to size-1, always terminated); returns its full length,
+// Index 0 is the oldest line held. Copies line `index` into buf (cut to size-1, always terminated); returns its full length,
 // -1 for an index out of range.
 SIMAPI int WINAPI simJournalGet(int index, char* buf, int size);
 // Empties the journal.

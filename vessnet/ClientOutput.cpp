@@ -13,6 +13,27 @@ bool g_anyBatched = false;
 
 bool Batching() { return g_batchDepth > 0 && GetCurrentThreadId() == g_dwBatchThread; }
 
+// Gathering outside the window procedure, by the host's choice; only the window's thread.
+bool g_bGatherOutside = false;
+DWORD g_dwWindowThread = 0;
+bool g_bFlushPosted = false;
+
+bool GatheringOutside() { return g_bGatherOutside && g_dwWindowThread && GetCurrentThreadId() == g_dwWindowThread; }
+
+void SendGathered()
+{
+    if (!g_anyBatched)
+        return;
+    OutputLock lock;
+    g_anyBatched = false;
+    for (long pos = 0; pos < TS_MAX_CONNECTIONS; ++pos) {
+        if (g_Slots[pos].batched) {
+            g_Slots[pos].batched = false;
+            FlushSlot(pos);
+        }
+    }
+}
+
 enum class SendResult { All, WouldBlock, Broken };
 
 // Sends until everything is taken or the socket would block. A would-block result is what
@@ -81,6 +102,15 @@ void SendToSlot(long pos, const char* data, std::size_t n, HWND hWnd)
         Gather(pos, data, n, hWnd);
         return;
     }
+    if (GatheringOutside()) {
+        Gather(pos, data, n, hWnd);
+        // One wake-up for everything gathered until it is handled; without it, send now.
+        if (!g_bFlushPosted)
+            g_bFlushPosted = PostMessageA(hWnd, WM_OUTPUT_FLUSH, 0, 0) != FALSE;
+        if (!g_bFlushPosted)
+            SendGathered();
+        return;
+    }
     // Straight to the socket unless earlier lines still wait. A broken connection takes
     // nothing more; its FD_CLOSE clears it.
     if (state.output.Empty() && SendSome(g_Connections[pos].Socket, data, n) != SendResult::WouldBlock)
@@ -116,17 +146,18 @@ SendBatch::SendBatch()
 
 SendBatch::~SendBatch()
 {
-    if (g_anyBatched) {
-        OutputLock lock;
-        g_anyBatched = false;
-        for (long pos = 0; pos < TS_MAX_CONNECTIONS; ++pos) {
-            if (g_Slots[pos].batched) {
-                g_Slots[pos].batched = false;
-                FlushSlot(pos);
-            }
-        }
-    }
+    SendGathered();
     --g_batchDepth;
 }
 
+void NoteWindowThread()
+{
+    g_dwWindowThread = GetCurrentThreadId();
+    g_bFlushPosted = false;  // a new window has no wake-up pending
+}
+
+void FlushMessageArrived() { g_bFlushPosted = false; }
+
 }  // namespace vessnet
+
+void CTelnetServer::GatherOutsideDispatch(BOOL bOn) { vessnet::g_bGatherOutside = bOn != FALSE; }

@@ -23,6 +23,11 @@ public:
     SendBatch& operator=(const SendBatch&) = delete;
 };
 
+// The thread that owns the hidden window; sends there may be gathered outside a message of it.
+void NoteWindowThread();
+// The posted WM_OUTPUT_FLUSH arrived: the batch of this message sends what was gathered.
+void FlushMessageArrived();
+
 // Set when a slot overflowed and is not cleared yet; the window procedure looks at it on
 // every message, so a lost WM_OUTPUT_OVERFLOW only delays the clearing.
 extern volatile LONG g_lOverflowDue;

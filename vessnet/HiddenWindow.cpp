@@ -26,8 +26,10 @@ HWND CreateHiddenWindow(const char* name)
 {
     HWND hWnd = CreateWindowExA(0, name, name, kWindowStyle, 10, 10, 200, 100, nullptr, nullptr,
                                 g_hModule, nullptr);
-    if (hWnd != nullptr)
+    if (hWnd != nullptr) {
         ShowWindow(hWnd, SW_HIDE);
+        NoteWindowThread();
+    }
     return hWnd;
 }
 
@@ -121,6 +123,10 @@ LRESULT CALLBACK CTelnetServer::HiddenWindowProc(HWND hWnd, UINT uMsg, WPARAM wP
 
     case vessnet::WM_OUTPUT_OVERFLOW:
         return 0;  // a wake-up only: the connections were cleared above
+
+    case vessnet::WM_OUTPUT_FLUSH:
+        vessnet::FlushMessageArrived();
+        return 0;  // the batch of this message sends what was gathered
 
     default:
         return DefWindowProcA(hWnd, uMsg, wParam, lParam);

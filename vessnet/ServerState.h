@@ -16,6 +16,8 @@ constexpr std::size_t kReceiveSize = 2048;  // bytes taken per read notification
 // cleared when the message is handled, never inside the sending operation, so that a host
 // sending from a loop over its own clients never sees OnDisconnected in the middle of it.
 constexpr UINT WM_OUTPUT_OVERFLOW = WM_USER + 108;
+// Posted when lines were gathered outside the window procedure; handling it sends them.
+constexpr UINT WM_OUTPUT_FLUSH = WM_USER + 109;
 
 // What a slot needs beyond TS_CONNECTION, whose layout hosts may rely on.
 struct SlotState {

@@ -90,6 +90,13 @@ public:
     // (Re)starts keep-alive timer 2 of the hidden window: OnKaTimer every dwInterval ms.
     void SetKaTimer(unsigned long dwInterval);
 
+    // Added after the original operations. On: lines sent on the window's thread while another
+    // window's message is handled (telephony callbacks, timers) are gathered per connection as
+    // those of the server's own messages are, and go out together right after that message, in
+    // one send per connection; the same bytes in the same order. Off (the default): they go out
+    // at once. For a host that pumps its messages with the usual loop.
+    static void GatherOutsideDispatch(BOOL bOn);
+
 protected:
     static LRESULT CALLBACK HiddenWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
     void ResetSockets();  // closes and frees every slot; the host is not told

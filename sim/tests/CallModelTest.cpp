@@ -6,6 +6,9 @@
 #include <cstring>
 #include <map>
 
+#include <windows.h>
+#include <tlhelp32.h>
+
 #include "TestSupport.h"
 
 using namespace simtest;
@@ -30,6 +33,7 @@ protected:
     void TearDown() override {
         delete app;
         simReset();
+        SetEnvironmentVariableA("TVX_SIM_ONHOOK_AFTER_MS", nullptr);
     }
 
     // Issues a request, pumps until its LINE_REPLY and the states it causes have arrived.
@@ -429,4 +433,49 @@ TEST_F(CallModelTest, ForwardingLoopEndsAsBusy) {
     simSetForwarding(1, &to201, 1, 0);
     EXPECT_EQ(simInboundCall("0301234", 0), 0u);
     EXPECT_EQ(simGetCallCount(0) + simGetCallCount(1), 0u);
+}
+
+namespace {
+
+int ThreadsOfThisProcess() {
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snap == INVALID_HANDLE_VALUE) return -1;
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    int n = 0;
+    for (BOOL more = Thread32First(snap, &entry); more; more = Thread32Next(snap, &entry))
+        n += entry.th32OwnerProcessID == GetCurrentProcessId();
+    CloseHandle(snap);
+    return n;
+}
+
+}  // namespace
+
+// The user puts the phone down some time after the far end went; many hang-ups at once are
+// served without a thread each.
+TEST_F(CallModelTest, PhonesArePutDownAfterTheFarEndWent) {
+    SetEnvironmentVariableA("TVX_SIM_ONHOOK_AFTER_MS", "300");
+    DWORD first = OutsideCallAt201();
+    ASSERT_TRUE(simFarEndHangsUp(first));
+    Settle();
+    EXPECT_EQ(simGetCallState(first), DISCONNECTED);  // not before its time
+    Pump(1000, [&] { return !StatesOf(first).empty() && StatesOf(first).back() == IDLE; });
+    EXPECT_EQ(StatesOf(first), (States{OFFERING, CONNECTED, DISCONNECTED, IDLE}));
+
+    SetEnvironmentVariableA("TVX_SIM_ONHOOK_AFTER_MS", "1000");
+    int before = ThreadsOfThisProcess();
+    std::vector<DWORD> calls;
+    for (int i = 0; i < 30; ++i) {
+        DWORD hCall = simInboundCall("0301234", i % 3);
+        ASSERT_NE(hCall, 0u);
+        Done(lineAnswer(hCall, nullptr, 0));
+        ASSERT_TRUE(simFarEndHangsUp(hCall));
+        calls.push_back(hCall);
+    }
+    EXPECT_LE(ThreadsOfThisProcess(), before + 1);
+    Pump(4000, [&] {
+        return std::all_of(calls.begin(), calls.end(),
+                           [&](DWORD h) { return !StatesOf(h).empty() && StatesOf(h).back() == IDLE; });
+    });
+    for (DWORD h : calls) EXPECT_EQ(StatesOf(h).back(), IDLE) << h;
 }

@@ -69,3 +69,77 @@ TEST_F(VnServer, LongAnswerOfOneDispatchIsNotTakenForAStalledClient)
     EXPECT_TRUE(server.disconnected.empty());
     EXPECT_EQ(0, server.GetConnectionPos(s));
 }
+
+namespace {
+
+// Another window of the server's thread, as a telephony library's: its message sends lines.
+struct OtherWindow {
+    static std::function<void()> onMessage;
+    static LRESULT CALLBACK Proc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
+    {
+        if (msg == WM_APP && onMessage) {
+            onMessage();
+            return 0;
+        }
+        return DefWindowProcA(hWnd, msg, wParam, lParam);
+    }
+    OtherWindow()
+    {
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = Proc;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = "VnOtherWindow";
+        RegisterClassA(&wc);
+        hWnd = CreateWindowExA(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+    }
+    ~OtherWindow()
+    {
+        DestroyWindow(hWnd);
+        onMessage = nullptr;
+    }
+    HWND hWnd;
+};
+std::function<void()> OtherWindow::onMessage;
+
+}  // namespace
+
+TEST_F(VnServer, LinesOfAnotherWindowsMessageGoOutTogetherOnlyWhenTheHostAsks)
+{
+    SOCKET a = Connect();
+    SOCKET b = Connect();
+    OtherWindow other;
+    bool sent = false;
+    std::string quietBeforePump = "unset";
+    OtherWindow::onMessage = [&] {
+        server.SendToClient(a, "one");
+        server.SendToAllClients("two");
+        server.SendToClient(b, "%s", std::string(2046, 'y').c_str());
+        server.SendToClient(a, "three");
+        // Nothing is on the wire while the message is handled.
+        quietBeforePump = ClientAt(0).ReceiveUntilQuiet(100);
+        sent = true;
+    };
+
+    CTelnetServer::GatherOutsideDispatch(TRUE);
+    PostMessageA(other.hWnd, WM_APP, 0, 0);
+    bool handled = PumpUntil([&] { return sent; });
+    PumpFor(50);
+    CTelnetServer::GatherOutsideDispatch(FALSE);
+    ASSERT_TRUE(handled);
+    EXPECT_EQ("", quietBeforePump);
+    const std::string expectA = "one\r\ntwo\r\n" + kNul + "three\r\n";
+    const std::string expectB = "two\r\n" + kNul + std::string(2046, 'y');
+    EXPECT_EQ(expectA, ClientAt(0).Receive(expectA.size(), 5000));
+    EXPECT_EQ(expectB, ClientAt(1).Receive(expectB.size(), 5000));
+
+    // Off again: such a line goes out at once.
+    sent = false;
+    OtherWindow::onMessage = [&] {
+        server.SendToClient(a, "now");
+        quietBeforePump = ClientAt(0).ReceiveUntilQuiet(100);
+        sent = true;
+    };
+    PostMessageA(other.hWnd, WM_APP, 0, 0);
+    ASSERT_TRUE(PumpUntil([&] { return sent; }));
+    EXPECT_EQ("now\r\n", quietBeforePump);
+}
