@@ -103,14 +103,14 @@ std::string CTelvarixTapi::RawCallData(CLineDevice* pDevice, const std::string& 
 }
 
 CLineDevice* CTelvarixTapi::DeviceOfCall(DWORD hCall, DWORD* pdwPos) {
-    for (CLineDevice* p = m_pLineFirst ? m_pLineFirst->GetNext() : nullptr; p; p = p->GetNext()) {
-        long pos = p->GetPosFromCall(hCall);
-        if (pos >= 0) {
-            *pdwPos = static_cast<DWORD>(pos);
-            return p;
-        }
-    }
-    return nullptr;
+    // The call's line handle finds its device through the library's index: no walk over every line
+    // on each hang-up, which a PBX with thousands of lines would feel.
+    CCallInfo info(hCall, 1);
+    CLineDevice* p = info.GetStruct() ? GetDeviceObjectFromLine(info.GetLine()) : nullptr;
+    long pos = p ? p->GetPosFromCall(hCall) : -1;
+    if (pos < 0) return nullptr;
+    *pdwPos = static_cast<DWORD>(pos);
+    return p;
 }
 
 void CTelvarixTapi::OnCallDisconnected(DWORD hCall, DWORD dwMode) {
