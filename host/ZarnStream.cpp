@@ -56,7 +56,8 @@ void ZarnService::DoSetProtocol(SOCKET s, const Request& request) {
         session.filter.Set("");
         return AnswerOk(s, request, LineBuilder().Add("Protocol", "ZARN 1").Text());
     }
-    if (request.value.empty()) return AnswerError(s, request, "MissingField", "SetProtocol needs {Value:2} or {Value:1}", 0, "Value");
+    if (request.value.empty())
+        return AnswerError(s, request, "MissingField", "SetProtocol needs {Value:2} or {Value:1}", 0, "Value");
     AnswerError(s, request, "BadValue", "the protocol is 1 or 2", 0, "Value");
 }
 

@@ -554,11 +554,17 @@ TEST_F(StreamFixture, JsonStartsWithTheOkOfSetFormatAndCoversEventsAndAnswers) {
     Line(1, "{Cmd:MonitorStart}{Ext:201}");
     Line(2, "{Cmd:MonitorStart}{Ext:201}");
     Line(1, "{Cmd:SetFormat}{InvokeId:j}{Value:json}");
-    EXPECT_EQ(link.Last(1).find("{\"Response\":\"Ok\",\"Cmd\":\"SetFormat\",\"InvokeId\":\"j\",\"Format\":\"json\""), 0u)
-        << link.Last(1);
+    const std::string ok = link.Last(1);
+    EXPECT_EQ(ok.find("{\"Response\":\"Ok\",\"Cmd\":\"SetFormat\",\"InvokeId\":\"j\",\"Format\":\"json\","
+                      "\"Protocol\":\"ZARN 2\",\"Session\":\""),
+              0u)
+        << ok;
+    EXPECT_EQ(ok.size() - ok.rfind(":\"") - 4, 16u) << ok;  // 16 hex digits, quotes and brace
     Line(2, "{Cmd:SetProtocol}{Value:2}");
     Hook("201", 1);
-    EXPECT_EQ(link.Last(1).find("{\"Event\":\"HookState\",\"Ext\":\"201\",\"OffHook\":\"1\",\"Seq\":\"1\",\"Time\":"), 0u)
+    EXPECT_EQ(link.Last(1).find("{\"Event\":\"HookState\",\"Ext\":\"201\",\"OffHook\":\"1\",\"Seq\":\"1\","
+                                "\"Time\":"),
+              0u)
         << link.Last(1);
     EXPECT_EQ(link.Last(2).find("{Event:HookState}"), 0u) << link.Last(2);
     Line(1, "{Cmd:SetFormat}{Value:xml}");
