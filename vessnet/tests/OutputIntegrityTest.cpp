@@ -131,6 +131,11 @@ TEST_F(VnServer, SlowReaderGetsWholeLinesOrIsClosedWhileTheOtherGetsAll)
 
     // Paced by the good client only: the slow one must not hold anyone up.
     std::size_t sent = 0;
+    std::size_t sentToSlow = 0;  // what the host had sent when the slow client was cleared
+    server.onDisconnected = [&](SOCKET s) {
+        if (s == slow)
+            sentToSlow = sent;
+    };
     bool paced = true;
     for (int i = 0; i < count && paced; ++i) {
         server.SendToAllClients("%s", StreamLine(i).c_str());
@@ -168,6 +173,10 @@ TEST_F(VnServer, SlowReaderGetsWholeLinesOrIsClosedWhileTheOtherGetsAll)
         EXPECT_EQ(std::vector<SOCKET>{slow}, server.disconnected);
         EXPECT_EQ(1, overflowCloses);
         EXPECT_TRUE(slowNamed);
+        // The host is told, before the close, how much of what it sent never went out.
+        ASSERT_EQ(1u, server.droppedOutput.size());
+        EXPECT_EQ(slow, server.droppedOutput[0].first);
+        EXPECT_EQ(sentToSlow - server.droppedOutput[0].second, slowReader.Data().size());
     }
     EXPECT_GT(s.whole, 0);
     EXPECT_LT(s.whole, count);  // 3 s of stall are far more than its queue holds

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 
@@ -52,6 +53,12 @@ void TestServer::OnDisconnected(SOCKET s)
 void TestServer::OnKaTimer() { ++kaTicks; }
 
 void TestServer::OnLineDropped(SOCKET s, int nBytes) { droppedLines.push_back({s, nBytes}); }
+
+void TestServer::OnOutputDropped(SOCKET s, unsigned long nBytes)
+{
+    if (std::find(disconnected.begin(), disconnected.end(), s) == disconnected.end())
+        droppedOutput.push_back({s, nBytes});
+}
 
 void TestServer::OnTsDebugInfo(unsigned long level, const char* format, ...)
 {

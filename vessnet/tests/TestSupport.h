@@ -48,11 +48,13 @@ public:
     void OnKaTimer() override;
     void OnTsDebugInfo(unsigned long level, const char* format, ...) override;
     void OnLineDropped(SOCKET s, int nBytes) override;
+    void OnOutputDropped(SOCKET s, unsigned long nBytes) override;
 
     std::vector<Line> lines;
     std::vector<SOCKET> connected;
     std::vector<SOCKET> disconnected;
     std::vector<std::pair<SOCKET, int>> droppedLines;
+    std::vector<std::pair<SOCKET, unsigned long>> droppedOutput;  // only while s was still connected
     int kaTicks = 0;
     bool recordTraces = true;
     unsigned long traceLevelLimit = 4;  // traces above this level are not recorded
