@@ -246,9 +246,10 @@ class Client:
                 self._resume_session(conn, old_session)
         else:
             self.session = None
-        if self._json:
+        # A service without ZARN 2 knows neither: it sends every event, in brace form.
+        if self._json and self.protocol == 2:
             conn.command("SetFormat", {"Value": "json"}).result(wait)
-        if self._filter:
+        if self._filter and self.protocol == 2:
             self._send_filter(lambda cmd, **f: conn.command(cmd, f)).result(wait)
         with self._lock:
             lines = list(self._monitored)
