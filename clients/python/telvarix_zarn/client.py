@@ -222,10 +222,12 @@ class Client:
             conn.close()
             raise
         with self._lock:
-            if self._closing.is_set():
-                conn.close()
-                raise ConnectionClosed("client closed")
-            self._conn = conn
+            closing = self._closing.is_set()
+            if not closing:
+                self._conn = conn
+        if closing:  # closed outside the lock: the reader takes it on its way out
+            conn.close()
+            raise ConnectionClosed("client closed")
         if conn.closed:  # lost during the handshake: the reader found no current connection
             self._connection_closed(conn)
 
@@ -236,12 +238,17 @@ class Client:
             raise ConnectionClosed("refused by the service: %s" % welcome.get("Error", welcome))
         self.welcome = welcome
         self.protocol, old_session = 1, self.session
+        self.last_resume = None
         if welcome.get("Login") == "Required":
             if self._password is None:
                 raise ConnectionClosed("the service needs a password")
             conn.command("Login", {"Password": self._password}).result(wait)
         if self._want_protocol >= 2 and self.offers_resume:
             conn.command("SetProtocol", {"Value": "2"}).result(wait)
+            if self._base_seq is not None and self._base_seq < self._seq.highest():
+                # A counter that went back: the service was restarted and knows no old number.
+                self._seq.forget()
+                old_session = None
             if resuming and old_session:
                 self._resume_session(conn, old_session)
         else:

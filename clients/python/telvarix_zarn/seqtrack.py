@@ -28,3 +28,12 @@ class SeqTracker:
         """Where a resumed monitor of `ext` starts; None when nothing is known of the line."""
         with self._lock:
             return self._last.get(ext)
+
+    def highest(self):
+        with self._lock:
+            return max(self._last.values(), default=0)
+
+    def forget(self):
+        """The numbers began anew (the service was restarted): nothing known is valid any more."""
+        with self._lock:
+            self._last.clear()

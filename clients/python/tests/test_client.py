@@ -90,13 +90,14 @@ class Answers(unittest.TestCase):
 class Resume(unittest.TestCase):
     """First connection: events 11 and 12 of line 201, then the connection drops."""
 
-    def start(self, monitor_answer, welcome=None, password=None):
+    def start(self, monitor_answer, welcome=None, password=None, last_seq_then=44):
         self.sessions = iter(["aaaaaaaaaaaaaaaa", "bbbbbbbbbbbbbbbb", "cccccccccccccccc"])
+        self.last_seq = 10
 
         def handler(conn, f):
             cmd = f["Cmd"]
             if cmd == "SetProtocol":
-                conn.send(ok(f, Protocol="ZARN 2", Session=next(self.sessions), LastSeq=10))
+                conn.send(ok(f, Protocol="ZARN 2", Session=next(self.sessions), LastSeq=self.last_seq))
             elif cmd == "Resume":
                 conn.send(ok(f, Session=f["Session"], Reason="Overflow", LastDelivered=11))
             elif cmd == "Login":
@@ -115,6 +116,7 @@ class Resume(unittest.TestCase):
         self.client = Client(port=self.service.port, password=password, backoff=(0.05, 0.2)).connect()
         self.client.monitor("201").result(WAIT)
         first = events_until(self.client, "CallCleared")
+        self.last_seq = last_seq_then  # what the service has issued when the client comes back
         self.service.connections[0].drop()
         return first
 
@@ -156,9 +158,21 @@ class Resume(unittest.TestCase):
         self.assertTrue(gap.local)
         self.assertEqual((gap.ext, gap["First"], gap["Last"]), ("201", "13", "40"))
         # the next resume starts after what the gap answer said the line has reached
+        self.last_seq = 45
         self.service.wait_connections(2)[1].drop()
         third = self.service.wait_connections(3)[2]
         self.service.wait_received(third, lambda f: f["Cmd"] == "MonitorStart" and f.get("Since") == "45")
+
+    def test_restarted_service_numbers_anew(self):
+        def answer(conn, f):
+            raise AssertionError("no Since for a service that began its numbers anew: %r" % f)
+
+        self.start(answer, last_seq_then=1)
+        # the restarted service's own numbers are lower than any seen before, and still new
+        after = events_until(self.client, "CallCleared")
+        self.assertEqual([(e.name, e.seq) for e in after if e.name not in ("PhoneState", "Reconnected")],
+                         [("Disconnected", None), ("Gap", None), ("CallReceived", 11), ("CallCleared", 12)])
+        self.assertEqual([f["Cmd"] for f in self.service.connections[1].received], ["SetProtocol", "MonitorStart"])
 
     def test_service_without_sequence_numbers(self):
         welcome = "{Event:Welcome}{Service:Telvarix}{Protocol:ZARN 1}{Login:Required}"
