@@ -1,4 +1,5 @@
 """The client against a scripted fake service: answer matching, connection loss, reconnect and resume."""
+import threading
 import unittest
 
 from fake_service import FakeService, ok
@@ -39,6 +40,8 @@ class Answers(unittest.TestCase):
                           "{Data:Device}{InvokeId:%s}{Ext:202}" % f["InvokeId"], ok(f, Count=2))
             elif cmd == "HoldCall":  # an answer whose InvokeId the service could not read
                 conn.send("{Response:Error}{Cmd:HoldCall}{Error:NoSuitableCall}{Field:Call}{Text:no call}")
+            elif cmd == "MonitorStart":
+                conn.send('{"Event":"CallReceived","Ext":"201","Call":"7","Seq":"5"}', ok(f))
             elif cmd == "SetProtocol":
                 conn.send(ok(f, Protocol="ZARN 2", Session="00112233aabbccdd", LastSeq=0))
             else:
@@ -75,6 +78,21 @@ class Answers(unittest.TestCase):
         self.client.call("Ping")
         conn = self.service.connections[0]
         self.assertFalse(any(f.get("Cmd") == "MakeCall" for f in conn.received))
+
+    def test_callback_may_wait_for_a_command(self):
+        answers = []
+        called = threading.Event()
+
+        def on_event(event):
+            if event.name == "CallReceived":
+                answers.append((event.call, event.seq, client.call("Ping", timeout=WAIT).response))
+                called.set()
+
+        client = Client(port=self.service.port, reconnect=False, on_event=on_event).connect()
+        self.addCleanup(client.close)
+        client.monitor("201").result(WAIT)
+        self.assertTrue(called.wait(WAIT))
+        self.assertEqual(answers, [("7", 5, "Ok")])
 
     def test_loss_fails_what_is_pending(self):
         make = self.client.make_call("201", "202")
