@@ -122,6 +122,12 @@ std::string FormatClock(const ClockTime& t) {
     return text;
 }
 
+std::string FormatClockMillis(const ClockTime& t) {
+    char text[8];
+    std::snprintf(text, sizeof text, ".%03d", t.millisecond);
+    return FormatClock(t) + text;
+}
+
 namespace {
 
 // What the command looks for, for the NoSuitableCall text.

@@ -34,9 +34,12 @@ const char* CallStateName(std::uint32_t state);
 
 struct ClockTime {
     int year, month, day, hour, minute, second;
+    int millisecond = 0;
 };
 // "yyyy-mm-dd hh:mm:ss"
 std::string FormatClock(const ClockTime& t);
+// "yyyy-mm-dd hh:mm:ss.mmm"
+std::string FormatClockMillis(const ClockTime& t);
 
 // The error a failed command reports, from the library's last error for that command.
 struct CommandFailure {

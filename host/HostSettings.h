@@ -20,6 +20,7 @@ struct HostSettings {
     unsigned keepAlive = 30;     // seconds between keep-alive lines; 0 sends none
     bool alternateAddress = true;
     bool onlyDigits = false;
+    unsigned eventRing = 1000;   // events kept per line for clients that resume; 0 none
     std::string mediaFolder;     // PlayFile and RecordFile work only inside it; empty: not at all
 };
 

@@ -41,6 +41,7 @@ HostSettings SettingsFromLookup(const std::function<std::string(const char* key)
     s.keepAlive = InRange(lookup("KeepAlive"), 0, 3600, 30);
     s.alternateAddress = InRange(lookup("AlternateAddress"), 0, 1, 1) == 1;
     s.onlyDigits = InRange(lookup("OnlyDigits"), 0, 1, 0) == 1;
+    s.eventRing = InRange(lookup("EventRing"), 0, 100000, 1000);
     s.mediaFolder = lookup("MediaFolder");
     return s;
 }

@@ -23,6 +23,8 @@ void CTelvarixServer::OnConnected(SOCKET s) {
 
 void CTelvarixServer::OnDisconnected(SOCKET s) { m_service.OnClientDisconnected(s); }
 
+void CTelvarixServer::OnOutputDropped(SOCKET s, unsigned long nBytes) { m_service.OnClientOutputLost(s, nBytes); }
+
 void CTelvarixServer::OnKaTimer() { m_service.OnKeepAlive(); }
 
 void CTelvarixServer::OnTsDebugInfo(unsigned long dwLevel, const char* pszFormat, ...) {

@@ -15,6 +15,7 @@ public:
     void OnDispatchCommand(SOCKET s, char* pszLine) override;
     void OnConnected(SOCKET s) override;
     void OnDisconnected(SOCKET s) override;
+    void OnOutputDropped(SOCKET s, unsigned long nBytes) override;
     void OnKaTimer() override;
     void OnTsDebugInfo(unsigned long dwLevel, const char* pszFormat, ...) override VESSNET_PRINTF(3, 4);
 

@@ -126,31 +126,17 @@ bool ZarnService::ResolveLine(SOCKET s, const Request& request, LineView& line) 
 }
 
 void ZarnService::DoMonitorStart(SOCKET s, const Request& request) {
+    if (request.hasSince) return DoMonitorResume(s, request);
     LineView line;
     if (!ResolveLine(s, request, line)) return;
-    const std::string& address = line.address;
-    MonitorRegistry::AddResult added = m_monitors.Add(s, address);
-    if (added == MonitorRegistry::AddResult::AlreadyMonitored)
-        return AnswerOk(s, request, LineBuilder().Add("Ext", address).Add("Already", 1).Text());
-    // A line still open for a call that outlived its monitors needs no second open.
-    bool bReopen = added == MonitorRegistry::AddResult::AddedFirst && m_closePending.erase(address);
-    if (bReopen) m_log.Write(1, "line %s monitored again before it was closed", address.c_str());
-    if (added == MonitorRegistry::AddResult::AddedFirst && !bReopen) {
-        // The monitor stands before the line opens, so the line's first state reaches this client.
-        long lError = 0;
-        if (!m_pTelephony->OpenLine(address, lError)) {
-            m_monitors.Remove(s, address);
-            m_log.Write(1, "line %s could not be opened: %s", address.c_str(), zarn::TapiErrorName(lError));
-            return AnswerError(s, request, "TapiError", "the line could not be opened", lError);
-        }
-        m_log.Write(1, "line %s opened", address.c_str());
-        // The open told the forwarding; the calls the line already had are known only now.
-        m_pTelephony->FindLine(address, line);
-        SendLineState(s, request.invokeId, line, false);
-    } else {
-        SendLineState(s, request.invokeId, line, true);
+    switch (AddMonitor(s, request, line)) {
+        case MonitorAdded::Failed: return;
+        case MonitorAdded::Already:
+            return AnswerOk(s, request, LineBuilder().Add("Ext", line.address).Add("Already", 1).Text());
+        case MonitorAdded::Opened: SendLineState(s, request.invokeId, line, false); break;
+        case MonitorAdded::Joined: SendLineState(s, request.invokeId, line, true); break;
     }
-    AnswerOk(s, request, LineBuilder().Add("Ext", address).Text());
+    AnswerOk(s, request, LineBuilder().Add("Ext", line.address).Text());
 }
 
 void ZarnService::DoMonitorStop(SOCKET s, const Request& request) {

@@ -50,7 +50,8 @@ const std::vector<CommandInfo>& CommandTable() {
         {CommandKind::Quit, "Quit", false, D::None, true, "", "close the connection", "{Cmd:Quit}"},
         {CommandKind::GetDevices, "GetDevices", false, D::None, false, "", "list every line with its calls",
          "{Cmd:GetDevices}{InvokeId:d1}"},
-        {CommandKind::MonitorStart, "MonitorStart", true, D::None, false, "", "receive the events of a line",
+        {CommandKind::MonitorStart, "MonitorStart", true, D::None, false, "Since",
+         "receive the events of a line ({Since:n} first sends those after Seq n that were missed)",
          "{Cmd:MonitorStart}{Ext:201}"},
         {CommandKind::MonitorStop, "MonitorStop", true, D::None, false, "", "stop the events of a line",
          "{Cmd:MonitorStop}{Ext:201}"},
@@ -87,6 +88,18 @@ const std::vector<CommandInfo>& CommandTable() {
         {CommandKind::RecordFile, "RecordFile", true, D::None, false, "File Bytes",
          "record Bytes of the connected call into a new .wav file of the media folder",
          "{Cmd:RecordFile}{InvokeId:f2}{Ext:201}{File:call.wav}{Bytes:160000}"},
+        {CommandKind::SetProtocol, "SetProtocol", false, D::None, false, "Value",
+         "ZARN 2 ({Value:2}: numbered events, resume, filters, JSON) or back to ZARN 1 ({Value:1})",
+         "{Cmd:SetProtocol}{InvokeId:z1}{Value:2}"},
+        {CommandKind::SetFilter, "SetFilter", false, D::None, false, "Events",
+         "only these line events, e.g. {Events:CallReceived,CallCleared}; no Events: all",
+         "{Cmd:SetFilter}{InvokeId:z2}{Events:CallReceived,CallCleared}"},
+        {CommandKind::SetFormat, "SetFormat", false, D::None, false, "Value",
+         "answers and events as one JSON object per line ({Value:json}) or in braces ({Value:brace})",
+         "{Cmd:SetFormat}{InvokeId:z3}{Value:brace}"},
+        {CommandKind::Resume, "Resume", false, D::None, false, "Session",
+         "how far the events of an earlier connection got: Reason and LastDelivered",
+         "{Cmd:Resume}{InvokeId:z4}{Session:...}"},
     };
     return table;
 }
@@ -163,6 +176,13 @@ bool BuildRequest(const FieldList& fields, Request& request, RequestError& error
             return Fail(error, "ValueTooLong", "Password", "a password holds at most 64 characters");
         request.password = *password;
     }
+    if (const std::string* since = fields.Find("Since")) {
+        request.hasSince = true;
+        request.since = *since;
+    }
+    if (const std::string* value = fields.Find("Value")) request.value = *value;
+    if (const std::string* events = fields.Find("Events")) request.events = *events;
+    if (const std::string* session = fields.Find("Session")) request.session = *session;
     if (const std::string* offHook = fields.Find("OffHook")) {
         if (*offHook != "0" && *offHook != "1") return Fail(error, "BadValue", "OffHook", "OffHook is 0 or 1");
         request.offHook = *offHook == "1";

@@ -31,6 +31,10 @@ enum class CommandKind {
     Diagnostics,
     PlayFile,
     RecordFile,
+    SetProtocol,
+    SetFilter,
+    SetFormat,
+    Resume,
 };
 
 enum class DestRule { None, Required, Optional };
@@ -61,6 +65,11 @@ struct Request {
     std::string dest;
     std::string callData;
     std::string password;
+    bool hasSince = false;
+    std::string since;    // MonitorStart: resume after this Seq (checked by the handler)
+    std::string value;    // SetProtocol, SetFormat
+    std::string events;   // SetFilter
+    std::string session;  // Resume
     bool offHook = false;
     std::string file;   // PlayFile, RecordFile: checked by the media commands
     std::string bytes;  // RecordFile

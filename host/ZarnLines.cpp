@@ -24,6 +24,36 @@ bool HasLiveCall(const LineView& line) {
 
 }  // namespace
 
+ZarnService::MonitorAdded ZarnService::AddMonitor(SOCKET s, const zarn::Request& request, LineView& line) {
+    const std::string address = line.address;
+    MonitorRegistry::AddResult added = m_monitors.Add(s, address);
+    if (added == MonitorRegistry::AddResult::AlreadyMonitored) return MonitorAdded::Already;
+    // A line still open for a call that outlived its monitors needs no second open.
+    bool bReopen = added == MonitorRegistry::AddResult::AddedFirst && m_closePending.erase(address);
+    if (bReopen) m_log.Write(1, "line %s monitored again before it was closed", address.c_str());
+    if (added != MonitorRegistry::AddResult::AddedFirst || bReopen) return MonitorAdded::Joined;
+    // The monitor stands before the line opens, so the line's first state reaches this client.
+    long lError = 0;
+    if (!OpenLineFor(address, lError)) {
+        m_monitors.Remove(s, address);
+        m_log.Write(1, "line %s could not be opened: %s", address.c_str(), zarn::TapiErrorName(lError));
+        AnswerError(s, request, "TapiError", "the line could not be opened", lError);
+        return MonitorAdded::Failed;
+    }
+    m_log.Write(1, "line %s opened", address.c_str());
+    // The open told the forwarding; the calls the line already had are known only now.
+    m_pTelephony->FindLine(address, line);
+    return MonitorAdded::Opened;
+}
+
+bool ZarnService::OpenLineFor(const std::string& address, long& lError) {
+    // Events of the open itself already belong to the line's new stretch of events.
+    m_journal.LineOpened(address);
+    if (m_pTelephony->OpenLine(address, lError)) return true;
+    m_journal.LineClosed(address);
+    return false;
+}
+
 void ZarnService::CloseMonitorsOf(SOCKET s) {
     for (const std::string& ext : m_monitors.RemoveClient(s)) ReleaseLine(ext);
 }
@@ -57,6 +87,7 @@ void ZarnService::ReleaseLine(const std::string& ext) {
     m_closePending.erase(ext);
     for (auto it = m_drops.begin(); it != m_drops.end();) it = it->first == ext ? m_drops.erase(it) : ++it;
     m_pTelephony->CloseLine(ext);
+    m_journal.LineClosed(ext);
     m_log.Write(1, "line %s closed: no client monitors it", ext.c_str());
 }
 
@@ -90,7 +121,7 @@ void ZarnService::WatchAllLines() {
         if (!zarn::IsUsableAddress(line.address)) continue;
         if (m_monitors.Add(kConsoleWatcher, line.address) != MonitorRegistry::AddResult::AddedFirst) continue;
         long lError = 0;
-        if (m_pTelephony->OpenLine(line.address, lError)) {
+        if (OpenLineFor(line.address, lError)) {
             m_log.Write(1, "line %s opened for the console", line.address.c_str());
         } else {
             m_monitors.Remove(kConsoleWatcher, line.address);
@@ -102,17 +133,30 @@ void ZarnService::WatchAllLines() {
 void ZarnService::PublishLineEvent(const std::string& ext, const std::string& line) {
     if (!zarn::IsUsableAddress(ext)) return;
     if (m_bShowEvents) m_log.Write(1, "event %s", line.c_str());
-    SendToMonitors(ext, line);
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    const zarn::StampedEvent& event = m_journal.Record(
+        ext, line,
+        zarn::FormatClockMillis({t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds}));
+    SendToMonitors(ext, line, event);
 }
 
-void ZarnService::SendToMonitors(const std::string& ext, const std::string& line) {
+void ZarnService::SendToMonitors(const std::string& ext, const std::string& line, const zarn::StampedEvent& event) {
     std::vector<MonitorRegistry::ClientId> clients = m_monitors.ClientsOf(ext);
     bool bLogged = false;
+    std::string json;  // made once for every JSON client of this event
     for (MonitorRegistry::ClientId client : clients) {
         if (client == kConsoleWatcher) continue;
-        if (!bLogged) m_log.Write(2, "-> <%s> %s", ext.c_str(), line.c_str());
+        SOCKET s = static_cast<SOCKET>(client);
+        auto it = m_sessions.find(s);
+        if (it == m_sessions.end()) continue;
+        if (!bLogged) m_log.Write(2, "-> <%s> %s", ext.c_str(), event.text.c_str());
         bLogged = true;
-        m_pLink->Send(static_cast<SOCKET>(client), line);
+        Session& session = it->second;
+        if (session.protocol == 1)
+            Transmit(s, &session, line);
+        else
+            TransmitEvent(s, session, event, json);
     }
 }
 

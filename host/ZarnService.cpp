@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <random>
 
 #include "EventLines.h"
 #include "TapiErrors.h"
@@ -10,12 +11,24 @@
 using zarn::LineBuilder;
 using zarn::Request;
 
+namespace {
+
+// Session ids only tell which connection a client had; they should still not be guessable.
+std::uint64_t SessionSeed() {
+    std::random_device device;
+    std::uint64_t seed = (static_cast<std::uint64_t>(device()) << 32) ^ device();
+    return seed ^ GetTickCount64();
+}
+
+}  // namespace
 
 ZarnService::ZarnService(const HostSettings& settings, ProtocolLog& log)
     : m_settings(settings),
       m_log(log),
       m_throttle(settings.loginLockout),
-      m_filter(settings.filterInbound, settings.filterOutbound) {
+      m_filter(settings.filterInbound, settings.filterOutbound),
+      m_journal(settings.eventRing),
+      m_sessionIds(SessionSeed()) {
     std::string bad;
     if (!m_allowed.Parse(settings.allowedClients, &bad))
         m_log.Write(1, "AllowedClients: entry \"%s\" is not an address and is ignored", bad.c_str());
@@ -26,6 +39,7 @@ ZarnService::ZarnService(const HostSettings& settings, ProtocolLog& log)
     }
     if (!settings.listenAddress.empty()) ParseIPv4(settings.listenAddress, m_dwListenAddress);
     RegisterBuiltInCommands();
+    RegisterStreamCommands();
 }
 
 void ZarnService::Attach(TelephonyLink* pTelephony, ClientLink* pLink) {
@@ -41,7 +55,8 @@ void ZarnService::RegisterCommand(zarn::CommandKind kind, CommandHandler handler
 
 void ZarnService::Answer(SOCKET s, const std::string& line) {
     m_log.Write(2, "-> %u %s", static_cast<unsigned>(s), line.c_str());
-    m_pLink->Send(s, line);
+    auto it = m_sessions.find(s);
+    Transmit(s, it == m_sessions.end() ? nullptr : &it->second, line);
 }
 
 void ZarnService::AnswerOk(SOCKET s, const Request& request, const std::string& extraFields) {
@@ -60,8 +75,8 @@ void ZarnService::AnswerError(SOCKET s, const Request& request, const std::strin
 
 void ZarnService::PublishToAll(const std::string& line) {
     m_log.Write(2, "-> all %s", line.c_str());
-    for (const auto& entry : m_sessions) {
-        if (entry.second.bLoggedIn) m_pLink->Send(entry.first, line);
+    for (auto& entry : m_sessions) {
+        if (entry.second.bLoggedIn) Transmit(entry.first, &entry.second, line);
     }
 }
 

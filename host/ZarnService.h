@@ -18,11 +18,14 @@
 #include "AccessRules.h"
 #include "CallFilter.h"
 #include "ClientLink.h"
+#include "EventJournal.h"
 #include "HostSettings.h"
 #include "LoginThrottle.h"
 #include "MonitorRegistry.h"
 #include "PendingCommands.h"
 #include "ProtocolLog.h"
+#include "StreamFormat.h"
+#include "StreamSessions.h"
 #include "TelephonyLink.h"
 #include "ZarnCommands.h"
 
@@ -51,6 +54,9 @@ public:
     // From the connection server. dwLocalAddress is the address the client reached us on.
     void OnClientConnected(SOCKET s, std::uint32_t dwPeerAddress, std::uint32_t dwLocalAddress);
     void OnClientDisconnected(SOCKET s);
+    // Before OnClientDisconnected, when the server drops a client whose output ran over:
+    // the bytes sent to it that never went out.
+    void OnClientOutputLost(SOCKET s, unsigned long dwBytes);
     void OnClientLine(SOCKET s, const char* pszLine);
     void OnKeepAlive();
     // Once a second: closes connections that did not log in in time or stayed idle.
@@ -106,7 +112,17 @@ private:
         DWORD dwLastInputTick = 0;
         std::uint32_t dwPeer = 0;
         std::string peer;
+        // ZARN 2 (ZarnStream.cpp).
+        int protocol = 1;
+        bool bJson = false;
+        std::string id;  // given on the first switch to ZARN 2
+        zarn::EventFilter filter;
+        zarn::DeliveryLog delivery;
+        bool bOverflowed = false;
+        unsigned long dwLostBytes = 0;
     };
+
+    enum class MonitorAdded { Failed, Already, Opened, Joined };
 
     // Sessions (ZarnSessions.cpp).
     bool AdmitClient(SOCKET s, std::uint32_t dwPeer, std::uint32_t dwLocal, const std::string& peer);
@@ -127,13 +143,31 @@ private:
     void DoMonitorStop(SOCKET s, const zarn::Request& request);
     void DoCallControl(SOCKET s, const zarn::Request& request);
 
+    // ZARN 2: sequence numbers, resume, filters, JSON (ZarnStream.cpp).
+    void RegisterStreamCommands();
+    void DoSetProtocol(SOCKET s, const zarn::Request& request);
+    void DoSetFilter(SOCKET s, const zarn::Request& request);
+    void DoSetFormat(SOCKET s, const zarn::Request& request);
+    void DoResume(SOCKET s, const zarn::Request& request);
+    void DoMonitorResume(SOCKET s, const zarn::Request& request);
+    // Switches the connection to ZARN 2 if it is not yet; returns the fields its Ok then carries.
+    std::string SwitchToZarn2(Session& session);
+    void RememberSessionEnd(const Session& session);
+    // A line on its way to one client, as its format wants it; seq is its event's Seq or 0.
+    void Transmit(SOCKET s, Session* pSession, const std::string& line, std::uint64_t seq = 0);
+    // A numbered event to one ZARN 2 client: brace text or its JSON (made once per event).
+    void TransmitEvent(SOCKET s, Session& session, const zarn::StampedEvent& event, std::string& json);
+
     // Lines and events (ZarnLines.cpp).
+    // Adds s as a monitor of the line, opening the line when it is closed; Failed after an error answer.
+    MonitorAdded AddMonitor(SOCKET s, const zarn::Request& request, LineView& line);
+    bool OpenLineFor(const std::string& address, long& lError);
     void CloseMonitorsOf(SOCKET s);
     // The last monitor of the line has gone: close it now or once its calls are over.
     void ReleaseLine(const std::string& ext);
     // A client that starts monitoring learns the line's forwarding, phone state and calls.
     void SendLineState(SOCKET s, const std::string& invokeId, const LineView& line, bool bForwarding);
-    void SendToMonitors(const std::string& ext, const std::string& line);
+    void SendToMonitors(const std::string& ext, const std::string& line, const zarn::StampedEvent& event);
 
     HostSettings m_settings;
     ProtocolLog& m_log;
@@ -152,4 +186,7 @@ private:
     // Disconnected calls the service dropped itself to free a line nobody monitors.
     std::set<std::pair<std::string, std::uint32_t>> m_drops;
     bool m_bShowEvents = false;
+    zarn::EventJournal m_journal;
+    zarn::SessionMemory m_endedSessions;
+    zarn::SessionIds m_sessionIds;
 };

@@ -36,6 +36,7 @@ void ZarnService::OnClientConnected(SOCKET s, std::uint32_t dwPeerAddress, std::
                   .Add("Event", "Welcome")
                   .Add("Service", "Telvarix")
                   .Add("Protocol", "ZARN 1")
+                  .Add("Offers", "ZARN 2")
                   .Add("Login", session.bLoggedIn ? "NotNeeded" : "Required")
                   .Add("Hint", "send help for the commands")
                   .Text());
@@ -79,6 +80,8 @@ void ZarnService::OnClientDisconnected(SOCKET s) {
 }
 
 void ZarnService::DropSession(SOCKET s) {
+    auto it = m_sessions.find(s);
+    if (it != m_sessions.end()) RememberSessionEnd(it->second);
     m_sessions.erase(s);
     CloseMonitorsOf(s);
     m_pending.DropClient(s);

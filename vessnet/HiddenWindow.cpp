@@ -64,6 +64,7 @@ LRESULT CALLBACK CTelnetServer::HiddenWindowProc(HWND hWnd, UINT uMsg, WPARAM wP
                 continue;
             self->OnTsDebugInfo(0, " Output queue full, socket %d cleared, %lu bytes dropped", static_cast<int>(s),
                                 vessnet::g_Slots[pos].dropped);
+            self->OnOutputDropped(s, vessnet::g_Slots[pos].dropped);
             self->ClearConnection(s, TRUE);
         }
     }

@@ -61,6 +61,8 @@ void CTelnetServer::OnKaTimer() {}
 void CTelnetServer::OnTsDebugInfo(unsigned long, const char*, ...) {}
 void CTelnetServer::OnLineDropped(SOCKET, int) {}
 
+void CTelnetServer::OnOutputDropped(SOCKET, unsigned long) {}
+
 int CTelnetServer::StartNetwork(const char* pszName, const char* pszPort)
 {
     OnTsDebugInfo(2, "CTelnetServer::StartNetwork %s %s", pszName, pszPort);

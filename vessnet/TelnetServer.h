@@ -63,6 +63,10 @@ public:
     // its length without the line end (INT_MAX when longer). One call per dropped line, so a
     // host can answer it as it answers every other line.
     virtual void OnLineDropped(SOCKET s, int nBytes);
+    // Added after OnLineDropped. The output queue of s ran over and s is being cleared:
+    // nBytes (saturated) of the text sent to s never went out, counted from the end of
+    // what was sent. Called once, right before OnDisconnected.
+    virtual void OnOutputDropped(SOCKET s, unsigned long nBytes);
 
     // Listens on the decimal TCP port in pszPort on all local interfaces. pszName names the
     // hidden window's class and title. Returns 1 when listening, else 0. pszPort must not be null.

@@ -410,3 +410,188 @@ TEST_F(ServiceFixture, WorkLeftForAClientEndsWithItsSession) {
     service->OnClientDisconnected(99);  // never connected
     EXPECT_EQ(gone, (std::vector<SOCKET>{1, 2}));
 }
+
+// ---- ZARN 2 ---------------------------------------------------------------------------
+
+namespace {
+
+// The value of key in a brace line; "" when absent.
+std::string FieldOf(const std::string& line, const std::string& key) {
+    zarn::FieldList fields;
+    if (zarn::ParseLine(line, fields) != zarn::ParseError::None) return std::string();
+    const std::string* value = fields.Find(key);
+    return value ? *value : std::string();
+}
+
+struct StreamFixture : ServiceFixture {
+    void StartWithRing(unsigned ring) {
+        HostSettings settings;
+        settings.eventRing = ring;
+        telephony.AddLine("201", 0);
+        telephony.AddLine("202", 1);
+        Start(settings);
+    }
+    void Hook(const char* ext, int offHook) {
+        service->PublishLineEvent(ext, std::string("{Event:HookState}{Ext:") + ext + "}{OffHook:" +
+                                           std::to_string(offHook) + "}");
+    }
+    std::string SessionOf(SOCKET s) {
+        Line(s, "{Cmd:SetProtocol}{Value:2}");
+        return FieldOf(link.Last(s), "Session");
+    }
+};
+
+}  // namespace
+
+TEST_F(StreamFixture, Zarn1LinesStayAsTheyWereWhileZarn2LinesCarryOneSeqForAll) {
+    StartWithRing(10);
+    for (SOCKET s = 1; s <= 3; ++s) {
+        Connect(s);
+        Line(s, "{Cmd:MonitorStart}{Ext:201}");
+    }
+    EXPECT_NE(link.sent[1].front().find("{Protocol:ZARN 1}{Offers:ZARN 2}"), std::string::npos);
+    Line(2, "{Cmd:SetProtocol}{InvokeId:z}{Value:2}");
+    std::string ok = link.Last(2);
+    EXPECT_EQ(ok.find("{Response:Ok}{Cmd:SetProtocol}{InvokeId:z}{Protocol:ZARN 2}{Session:"), 0u) << ok;
+    EXPECT_TRUE(zarn::IsSessionId(FieldOf(ok, "Session"))) << ok;
+    EXPECT_EQ(FieldOf(ok, "LastSeq"), "0");
+    Line(3, "{Cmd:SetProtocol}{Value:2}");
+    Hook("201", 1);
+    EXPECT_EQ(link.Last(1), "{Event:HookState}{Ext:201}{OffHook:1}");
+    EXPECT_EQ(link.Last(2).find("{Event:HookState}{Ext:201}{OffHook:1}{Seq:1}{Time:"), 0u) << link.Last(2);
+    EXPECT_EQ(FieldOf(link.Last(2), "Time").size(), 23u) << link.Last(2);
+    EXPECT_EQ(link.Last(3), link.Last(2));
+    EXPECT_NE(SessionOf(2), SessionOf(3));
+    Line(2, "{Cmd:SetProtocol}{Value:1}");
+    EXPECT_EQ(link.Last(2), "{Response:Ok}{Cmd:SetProtocol}{Protocol:ZARN 1}");
+    Hook("201", 0);
+    EXPECT_EQ(link.Last(2), "{Event:HookState}{Ext:201}{OffHook:0}");
+    Line(2, "{Cmd:SetProtocol}{Value:3}");
+    EXPECT_NE(link.Last(2).find("{Error:BadValue}{Field:Value}"), std::string::npos) << link.Last(2);
+}
+
+TEST_F(StreamFixture, SinceReplaysTheMissedEventsThenGoesLiveWithoutDoubles) {
+    StartWithRing(10);
+    Connect(1);
+    Line(1, "{Cmd:MonitorStart}{Ext:201}");  // keeps the line open
+    Hook("201", 1);
+    Hook("202", 1);  // a line nobody monitors: not open, not kept
+    Hook("201", 0);
+    Hook("201", 1);
+    Connect(2);
+    link.sent[2].clear();
+    Line(2, "{Cmd:MonitorStart}{InvokeId:r}{Ext:201}{Since:1}");
+    ASSERT_EQ(link.sent[2].size(), 3u);
+    EXPECT_EQ(link.sent[2][0].find("{Event:HookState}{Ext:201}{OffHook:0}{Seq:3}{Time:"), 0u) << link.sent[2][0];
+    EXPECT_NE(link.sent[2][1].find("{Seq:4}"), std::string::npos);
+    EXPECT_EQ(FieldOf(link.sent[2][1], "Replay"), "1");
+    std::string ok = link.sent[2][2];
+    EXPECT_EQ(ok.find("{Response:Ok}{Cmd:MonitorStart}{InvokeId:r}{Ext:201}{Replayed:2}{LastSeq:4}{Protocol:ZARN 2}"
+                      "{Session:"),
+              0u)
+        << ok;
+    Hook("201", 0);
+    EXPECT_EQ(link.Lines(2, "{Seq:5}").size(), 1u);
+    EXPECT_EQ(link.Lines(2, "{Replay:1}").size(), 2u);
+}
+
+TEST_F(StreamFixture, SinceTooFarBackOrAcrossACloseGivesTheStateAndTheGap) {
+    StartWithRing(2);
+    Connect(1);
+    Line(1, "{Cmd:MonitorStart}{Ext:201}");
+    for (int i = 0; i < 5; ++i) Hook("201", i % 2);
+    Connect(2);
+    link.sent[2].clear();
+    Line(2, "{Cmd:MonitorStart}{InvokeId:g}{Ext:201}{Since:1}");
+    EXPECT_EQ(link.Lines(2, "{Replay:1}").size(), 0u);
+    EXPECT_EQ(link.Lines(2, "{Event:PhoneState}").size(), 1u);  // the state as a plain monitor gets it
+    EXPECT_EQ(link.Last(2).find("{Response:Ok}{Cmd:MonitorStart}{InvokeId:g}{Ext:201}{Gap:2-3}{LastSeq:5}"), 0u)
+        << link.Last(2);
+    // Everyone leaves: the line closes and its events from then on are unknown.
+    Line(1, "{Cmd:MonitorStop}{Ext:201}");
+    Line(2, "{Cmd:MonitorStop}{Ext:201}");
+    ASSERT_EQ(telephony.closes, 1);
+    Line(2, "{Cmd:MonitorStart}{InvokeId:h}{Ext:201}{Since:5}");
+    EXPECT_NE(link.Last(2).find("{Gap:6-5}{LastSeq:5}"), std::string::npos) << link.Last(2);
+}
+
+TEST_F(StreamFixture, ABadSinceIsRefusedAndMonitorsNothing) {
+    StartWithRing(10);
+    Connect(1);
+    for (const char* since : {"", "x1", "-1", "1", "99999999999999999999"}) {
+        Line(1, std::string("{Cmd:MonitorStart}{Ext:201}{Since:") + since + "}");
+        EXPECT_NE(link.Last(1).find("{Error:BadValue}{Field:Since}"), std::string::npos) << since << link.Last(1);
+    }
+    EXPECT_FALSE(service->IsMonitoring(1, "201"));
+    EXPECT_EQ(telephony.opens, 0);
+}
+
+TEST_F(StreamFixture, AFilterLetsOnlyItsEventsThroughAndABadOneChangesNothing) {
+    StartWithRing(10);
+    Connect(2);
+    Line(2, "{Cmd:MonitorStart}{Ext:201}");  // so that client 1 joins an open line and is told its state
+    Connect(1);
+    Line(1, "{Cmd:SetFilter}{InvokeId:f}{Events:CallCleared}");
+    EXPECT_EQ(link.Last(1).find("{Response:Ok}{Cmd:SetFilter}{InvokeId:f}{Events:CallCleared}{Protocol:ZARN 2}"), 0u)
+        << link.Last(1);
+    Line(1, "{Cmd:MonitorStart}{Ext:201}");
+    EXPECT_EQ(link.Lines(1, "{Event:PhoneState}").size(), 1u);  // the state before the Ok is never filtered
+    Line(1, "{Cmd:SetFilter}{Events:CallCleared,Nonsense}");
+    EXPECT_NE(link.Last(1).find("{Error:BadValue}{Field:Events}"), std::string::npos) << link.Last(1);
+    Hook("201", 1);
+    service->PublishLineEvent("201", "{Event:CallCleared}{Ext:201}{DeviceId:0}{CallId:1}{Call:9}");
+    EXPECT_EQ(link.Lines(1, "{Event:HookState}").size(), 0u);
+    ASSERT_EQ(link.Lines(1, "{Event:CallCleared}").size(), 1u);
+    EXPECT_NE(link.Last(1).find("{Seq:2}"), std::string::npos) << link.Last(1);
+    Line(1, "{Cmd:SetFilter}");
+    EXPECT_EQ(FieldOf(link.Last(1), "Events"), "All");
+}
+
+TEST_F(StreamFixture, JsonStartsWithTheOkOfSetFormatAndCoversEventsAndAnswers) {
+    StartWithRing(10);
+    Connect(1);
+    Connect(2);
+    Line(1, "{Cmd:MonitorStart}{Ext:201}");
+    Line(2, "{Cmd:MonitorStart}{Ext:201}");
+    Line(1, "{Cmd:SetFormat}{InvokeId:j}{Value:json}");
+    EXPECT_EQ(link.Last(1).find("{\"Response\":\"Ok\",\"Cmd\":\"SetFormat\",\"InvokeId\":\"j\",\"Format\":\"json\""), 0u)
+        << link.Last(1);
+    Line(2, "{Cmd:SetProtocol}{Value:2}");
+    Hook("201", 1);
+    EXPECT_EQ(link.Last(1).find("{\"Event\":\"HookState\",\"Ext\":\"201\",\"OffHook\":\"1\",\"Seq\":\"1\",\"Time\":"), 0u)
+        << link.Last(1);
+    EXPECT_EQ(link.Last(2).find("{Event:HookState}"), 0u) << link.Last(2);
+    Line(1, "{Cmd:SetFormat}{Value:xml}");
+    EXPECT_NE(link.Last(1).find("\"Error\":\"BadValue\",\"Field\":\"Value\""), std::string::npos) << link.Last(1);
+    Line(1, "{Cmd:SetFormat}{Value:brace}");
+    EXPECT_EQ(link.Last(1).find("{Response:Ok}{Cmd:SetFormat}{Format:brace}"), 0u) << link.Last(1);
+}
+
+TEST_F(StreamFixture, ResumeTellsTheReasonAndTheLastEventThatWentOutWhole) {
+    StartWithRing(10);
+    Connect(1);
+    std::string session = SessionOf(1);
+    Line(1, "{Cmd:MonitorStart}{Ext:201}");
+    for (int i = 0; i < 4; ++i) Hook("201", i % 2);
+    // The server lost the last two event lines and a third of the one before.
+    std::size_t lost = 0;
+    for (std::size_t i = 1; i <= 2; ++i) lost += zarn::WireLength(link.sent[1][link.sent[1].size() - i]);
+    service->OnClientOutputLost(1, static_cast<unsigned long>(lost + 5));
+    service->OnClientDisconnected(1);
+    Connect(2);
+    Line(2, "{Cmd:Resume}{InvokeId:u}{Session:" + session + "}");
+    EXPECT_EQ(link.Last(2), "{Response:Ok}{Cmd:Resume}{InvokeId:u}{Session:" + session +
+                                "}{Reason:Overflow}{LastDelivered:1}{Protocol:ZARN 2}");
+    // A connection that just ended: Closed, and never more than it was sent.
+    std::string second = SessionOf(2);
+    Line(2, "{Cmd:MonitorStart}{Ext:201}{Since:1}");
+    service->OnClientDisconnected(2);
+    Connect(3);
+    Line(3, "{Cmd:Resume}{Session:" + second + "}");
+    EXPECT_NE(link.Last(3).find("{Reason:Closed}{LastDelivered:"), std::string::npos) << link.Last(3);
+    EXPECT_LE(std::stoull(FieldOf(link.Last(3), "LastDelivered")), 4u);
+    Line(3, "{Cmd:Resume}{Session:0123456789abcdef}");
+    EXPECT_NE(link.Last(3).find("{Error:UnknownSession}{Field:Session}"), std::string::npos) << link.Last(3);
+    Line(3, "{Cmd:Resume}{Session:../etc}");
+    EXPECT_NE(link.Last(3).find("{Error:BadValue}{Field:Session}"), std::string::npos) << link.Last(3);
+}

@@ -4,13 +4,15 @@
 Usage: host_e2e.py CASE WINE_RUN_SCRIPT BUILD_DIR TELVARIX_EXE
 Every case starts the service on a port of its own and stops it with Ctrl+C at the end.
 """
+import json
 import os
+import re
 import socket
 import subprocess
 import sys
 import time
 
-from zarn_client import Client, Host, fields, free_port, windows_path
+from zarn_client import Client, Host, SimControl, fields, free_port, windows_path
 
 CASES = {}
 
@@ -42,8 +44,8 @@ def startup(run):
     """Welcome, help, the device list of the simulated PBX, keep-alive lines and the protocol file."""
     host = run("startup", {"KeepAlive": "1"})
     c = Client(host)
-    check(c.welcome == {"Event": "Welcome", "Service": "Telvarix", "Protocol": "ZARN 1", "Login": "NotNeeded",
-                        "Hint": "send help for the commands"}, "welcome %r" % c.welcome)
+    check(c.welcome == {"Event": "Welcome", "Service": "Telvarix", "Protocol": "ZARN 1", "Offers": "ZARN 2",
+                        "Login": "NotNeeded", "Hint": "send help for the commands"}, "welcome %r" % c.welcome)
     c.send("help")
     names = []
     while True:
@@ -815,6 +817,186 @@ def show_events(run):
     check(host.wait_output("client", 5), "the service saw the client")
     time.sleep(1)
     check("line 201 closed" not in host.text(), "the console keeps the line open after the client left")
+    check(host.stop() == 0, "clean stop")
+
+
+def numbered(client, ext, start=0):
+    """The numbered events of ext a ZARN 2 client received, in order."""
+    return [f for f in events_of(client, start) if f["Ext"] == ext and "Seq" in f]
+
+
+def a_call(client, ext, dest, invoke):
+    """A call from ext to dest that rings and is hung up again: a handful of events on both lines."""
+    client.request("{Cmd:MakeCall}{InvokeId:%s}{Ext:%s}{Dest:%s}" % (invoke, ext, dest), "MakeCall", "Accepted")
+    expect_event(client, "CallDelivered", ext)
+    client.request("{Cmd:ClearConnection}{InvokeId:%sc}{Ext:%s}" % (invoke, ext), "ClearConnection", "Accepted")
+    expect_event(client, "CallCleared", ext)
+
+
+@case
+def zarn2_resume(run):
+    """ZARN 2: every event numbered once for all; a client back with Since gets the missed ones, then live;
+    a ZARN 1 client on the same line sees exactly the lines of before."""
+    host = run("zarn2_resume")
+    plain = Client(host)
+    check(plain.welcome.get("Offers") == "ZARN 2", "the welcome offers ZARN 2: %r" % plain.welcome)
+    plain.request("{Cmd:MonitorStart}{Ext:201}", "MonitorStart", "Ok")
+    ref = Client(host)
+    ok = ref.request("{Cmd:SetProtocol}{InvokeId:z}{Value:2}", "SetProtocol", "Ok", Protocol="ZARN 2")
+    check(len(ok["Session"]) == 16 and ok["LastSeq"].isdigit(), repr(ok))
+    ref.request("{Cmd:MonitorStart}{Ext:201}", "MonitorStart", "Ok")
+    away = Client(host)
+    away.request("{Cmd:SetProtocol}{Value:2}", "SetProtocol", "Ok")
+    away.request("{Cmd:MonitorStart}{Ext:201}", "MonitorStart", "Ok")
+    mark = len(plain.all_lines())
+    a_call(plain, "201", "202", "1")
+    expect_event(away, "CallCleared", "201")
+    expect_event(ref, "CallCleared", "201")
+    seen = numbered(away, "201")
+    check(seen and [f["Seq"] for f in seen] == [f["Seq"] for f in numbered(ref, "201")], "one Seq for all")
+    seqs = [int(f["Seq"]) for f in seen]
+    check(seqs == sorted(set(seqs)), "strictly increasing: %r" % seqs)
+    check(all(len(f["Time"]) == 23 and f["Time"][19] == "." for f in seen), "Time with milliseconds")
+    # The ZARN 1 client: the same events, without Seq and Time, as it always had them.
+    old = [l for l in plain.all_lines()[mark:] if l.startswith("{Event:") and "{Ext:201}" in l]
+    new = [l for l in away.all_lines() if "{Seq:" in l and "{Ext:201}" in l]
+    stripped = [l[:l.index("{Seq:")] for l in new]
+    check(old == stripped, "ZARN 1 lines:\n%s\nZARN 2 lines:\n%s" % ("\n".join(old), "\n".join(new)))
+    check(not any("Seq" in fields(l) for l in plain.all_lines() if fields(l)), "no Seq for ZARN 1")
+    away.close()
+    a_call(plain, "201", "203", "2")
+    expect_event(ref, "CallCleared", "201")
+    back = Client(host)
+    back.send("{Cmd:MonitorStart}{InvokeId:r}{Ext:201}{Since:%d}" % seqs[-1])
+    done = back.expect_answer("MonitorStart", "Ok", InvokeId="r", Ext="201")
+    replayed = [f for f in numbered(back, "201") if f.get("Replay") == "1"]
+    missed = [f for f in numbered(ref, "201") if int(f["Seq"]) > seqs[-1]]
+    check(replayed == [dict(f, Replay="1") for f in missed], "replayed as first sent: %r" % replayed)
+    check(done.get("Replayed") == str(len(missed)) and "Gap" not in done, repr(done))
+    check(done.get("Protocol") == "ZARN 2" and len(done.get("Session", "")) == 16, repr(done))
+    mark = len(back.all_lines())
+    a_call(plain, "201", "202", "3")
+    expect_event(back, "CallCleared", "201")
+    live = numbered(back, "201", mark)
+    check(live and all("Replay" not in f and int(f["Seq"]) > int(done["LastSeq"]) for f in live), repr(live))
+    check(host.stop() == 0, "clean stop")
+
+
+@case
+def zarn2_gap(run):
+    """ZARN 2 with a small ring: a client that was away too long gets the line's state and the Gap."""
+    host = run("zarn2_gap", {"EventRing": "3"})
+    keeper = Client(host)
+    keeper.request("{Cmd:MonitorStart}{Ext:201}", "MonitorStart", "Ok")
+    c = Client(host)
+    c.request("{Cmd:SetProtocol}{Value:2}", "SetProtocol", "Ok")
+    c.request("{Cmd:MonitorStart}{Ext:201}", "MonitorStart", "Ok")
+    a_call(keeper, "201", "202", "1")
+    expect_event(c, "CallCleared", "201")
+    last = int(numbered(c, "201")[-1]["Seq"])
+    c.close()
+    a_call(keeper, "201", "202", "2")
+    back = Client(host)
+    back.send("{Cmd:MonitorStart}{InvokeId:g}{Ext:201}{Since:%d}" % last)
+    done = back.expect_answer("MonitorStart", "Ok", InvokeId="g")
+    gap = done.get("Gap", "")
+    check(re.match(r"^\d+-\d+$", gap) and int(gap.split("-")[0]) == last + 1 and
+          int(gap.split("-")[1]) <= int(done["LastSeq"]), repr(done))
+    check(not any(f.get("Replay") for f in events_of(back)), "no replay with a gap")
+    check(any(f["Event"] == "PhoneState" and "Seq" not in f for f in events_of(back)), "the line's state instead")
+    back.request("{Cmd:MonitorStart}{Ext:202}{Since:%d}" % (int(done["LastSeq"]) + 5), "MonitorStart", "Error",
+                 Error="BadValue", Field="Since")
+    check(host.stop() == 0, "clean stop")
+
+
+@case
+def zarn2_filter_json(run):
+    """SetFilter keeps only the named events; SetFormat json turns answers and events into JSON objects."""
+    host = run("zarn2_filter_json")
+    dialer = Client(host)
+    dialer.request("{Cmd:MonitorStart}{Ext:201}", "MonitorStart", "Ok")
+    c = Client(host)
+    c.request("{Cmd:SetFilter}{InvokeId:f}{Events:CallReceived,CallCleared}", "SetFilter", "Ok",
+              Events="CallReceived,CallCleared", Protocol="ZARN 2")
+    c.request("{Cmd:SetFilter}{Events:CallReceived,Ringing}", "SetFilter", "Error", Error="BadValue", Field="Events")
+    c.request("{Cmd:MonitorStart}{Ext:202}", "MonitorStart", "Ok")
+    mark = len(c.all_lines())
+    c.send("{Cmd:SetFormat}{InvokeId:j}{Value:json}")
+    a_call(dialer, "201", "202", "1")
+    time.sleep(1)
+    c.send("{Cmd:Ping}{InvokeId:p}")
+    deadline = time.time() + 10
+    while time.time() < deadline and not any('"InvokeId":"p"' in l for l in c.all_lines()):
+        time.sleep(0.1)
+    objects = [json.loads(l) for l in c.all_lines()[mark:]]
+    check(objects[0] == {"Response": "Ok", "Cmd": "SetFormat", "InvokeId": "j", "Format": "json"}, repr(objects[0]))
+    events = [o for o in objects if "Event" in o and o["Event"] != "KeepAlive"]
+    check([o["Event"] for o in events] == ["CallReceived", "CallCleared"], repr(events))
+    check(list(events[0])[:3] == ["Event", "Ext", "DeviceId"] and list(events[0])[-2:] == ["Seq", "Time"],
+          "the keys of the brace line, in order: %r" % events[0])
+    check(all(isinstance(v, str) for o in objects for v in o.values()), "every value a string")
+    check(objects[-1].get("Cmd") == "Ping" and objects[-1].get("Response") == "Ok", repr(objects[-1]))
+    check(host.stop() == 0, "clean stop")
+
+
+@case
+def zarn2_overflow(run):
+    """A client that stops reading is dropped when its output runs over; Resume names the reason and the
+    last event that went out whole, and Since with that number brings back exactly the rest."""
+    control_port = free_port()
+    host = run("zarn2_overflow", {"EventRing": "100000", "UseProtocol": "1"},
+               env={"TVX_SIM_CONTROL_PORT": str(control_port)})
+    ref = Client(host)
+    ref.request("{Cmd:SetProtocol}{Value:2}", "SetProtocol", "Ok")
+    ref.request("{Cmd:MonitorStart}{Ext:201}", "MonitorStart", "Ok")
+    slow = socket.socket()
+    slow.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
+    slow.connect(("127.0.0.1", host.port))
+    slow.sendall(b"{Cmd:SetProtocol}{Value:2}\r\n{Cmd:MonitorStart}{Ext:201}\r\n")
+    received = b""
+    while b"{Response:Ok}{Cmd:MonitorStart}" not in received:
+        received += slow.recv(4096)
+    session = fields([l for l in received.decode().split("\r\n") if "{Cmd:SetProtocol}" in l][0])["Session"]
+    control = SimControl(control_port)
+    rounds = 0
+    while not host.wait_output("output ran over", 0.05):
+        answers = control.run(["ring 0301234 201", "hangup 201"] * 25)
+        check(all(a.startswith("OK") for a in answers), repr(answers[:4]))
+        rounds += 1
+        # The PBX answers at once; the service works its messages off in order: keep pace with it.
+        deadline = time.time() + 20
+        while sum(1 for l in ref.all_lines() if l.startswith("{Event:CallCleared}")) < rounds * 25:
+            check(time.time() < deadline, "the service fell behind")
+            time.sleep(0.02)
+        check(rounds < 400, "the client that does not read was never dropped")
+    control.close()
+    check(host.wait_output("ended (Overflow)", 10), "the service remembers the session")
+    # What went out before the drop is still on its way to the client, which reads it now.
+    slow.settimeout(2)
+    try:
+        while True:
+            data = slow.recv(65536)
+            if not data:
+                break
+            received += data
+    except OSError:
+        pass  # a reset or a silence ends what the client can still read
+    slow.close()
+    got = [int(f["Seq"]) for f in map(fields, received.decode("latin-1").split("\r\n")[:-1]) if f and "Seq" in f]
+    c = Client(host)
+    done = c.request("{Cmd:Resume}{InvokeId:u}{Session:%s}" % session, "Resume", "Ok", Session=session,
+                     Reason="Overflow")
+    last = int(done["LastDelivered"])
+    print("dropped after %d rounds; the client read %d events up to %s; LastDelivered %d"
+          % (rounds, len(got), got[-1] if got else None, last))
+    check(last > 0 and got and got[-1] == last, "every whole line up to LastDelivered arrived: %d %r" % (last, got[-3:]))
+    c.send("{Cmd:MonitorStart}{InvokeId:r}{Ext:201}{Since:%d}" % last)
+    ok = c.expect_answer("MonitorStart", "Ok", 30, InvokeId="r")
+    replayed = [int(f["Seq"]) for f in numbered(c, "201") if f.get("Replay") == "1"]
+    sent = [int(f["Seq"]) for f in numbered(ref, "201")]
+    check("Gap" not in ok and replayed == [q for q in sent if q > last], "replay after %d: %r" % (last, ok))
+    check(got == sent[sent.index(got[0]):][:len(got)], "what arrived is what was sent, in order")
+    c.request("{Cmd:Resume}{Session:0123456789abcdef}", "Resume", "Error", Error="UnknownSession", Field="Session")
     check(host.stop() == 0, "clean stop")
 
 

@@ -200,3 +200,39 @@ class Client:
             self.sock.close()
         except OSError:
             pass
+
+
+class SimControl:
+    """The simulated PBX's control port (TVX_SIM_CONTROL_PORT): one command per line, one answer each."""
+
+    def __init__(self, port, timeout=30):
+        deadline = time.time() + timeout
+        while True:
+            try:
+                self.sock = socket.create_connection((HOST, port), timeout=timeout)
+                break
+            except OSError:
+                if time.time() > deadline:
+                    raise
+                time.sleep(0.2)
+        self.buf = b""
+
+    def answers(self, count):
+        found = []
+        while len(found) < count:
+            while b"\r\n" not in self.buf:
+                data = self.sock.recv(65536)
+                if not data:
+                    raise AssertionError("control port closed after %d answers" % len(found))
+                self.buf += data
+            line, self.buf = self.buf.split(b"\r\n", 1)
+            found.append(line.decode("utf-8"))
+        return found
+
+    def run(self, commands):
+        """Sends every command at once (the port takes them in order) and returns the answers."""
+        self.sock.sendall("".join(c + "\r\n" for c in commands).encode("utf-8"))
+        return self.answers(len(commands))
+
+    def close(self):
+        self.sock.close()
