@@ -148,7 +148,7 @@ class Resume(_WithService):
         missed = wait_event(c, named("CallCleared", "201"))
         self.assertEqual(c.last_resume.get("Reason"), "Closed")
         line = [e for e in missed if e.ext == "201"]
-        self.assertEqual(line[0].name, "CallOriginated")
+        self.assertIn("CallOriginated", [e.name for e in line])
         self.assertTrue(all(e.replayed for e in line), line)
         seqs = [e.seq for e in line]
         self.assertEqual(seqs, sorted(set(seqs)))
