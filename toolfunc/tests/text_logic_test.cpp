@@ -152,6 +152,24 @@ TEST(TfLogFormat, RingFileNamesTakeOnlyTheFirstIntegerConversion)
     EXPECT_STREQ(name, "");
 }
 
+// Patterns written for a long counter must still give each file of the ring its own name.
+TEST(TfLogFormat, RingFileNamesNumberLongConversions)
+{
+    char first[260], second[260];
+    FormatRingFileName("C:\\l\\ring%ld.log", 0, first, sizeof first);
+    FormatRingFileName("C:\\l\\ring%ld.log", 1, second, sizeof second);
+    EXPECT_STREQ(first, "C:\\l\\ring0.log");
+    EXPECT_STREQ(second, "C:\\l\\ring1.log");
+    FormatRingFileName("r%03lu-%ld.log", 7, first, sizeof first);
+    EXPECT_STREQ(first, "r007-%ld.log");
+    FormatRingFileName("r%llx.log", 255, first, sizeof first);
+    EXPECT_STREQ(first, "rff.log");
+    FormatRingFileName("r%hd.log", 9, first, sizeof first);
+    EXPECT_STREQ(first, "r9.log");
+    FormatRingFileName("r%ls-%lld.log", 4, first, sizeof first);  // %ls is no integer conversion
+    EXPECT_STREQ(first, "r%ls-4.log");
+}
+
 TEST(TfLogFormat, RingRotatesEveryLinesPerFileAndWraps)
 {
     struct Case {
