@@ -49,6 +49,22 @@ size_t InsertNameSuffix(const char* path, const char* suffix, char* out, size_t 
     return AppendBounded(out, capacity, parts.ext);
 }
 
+// A field width or precision a file name can use; a wider one would have the formatter pad
+// (slowly) far beyond the name's buffer and leave no digit of the index in it.
+static const unsigned kMaxFieldWidth = 32;
+
+// Skips a run of digits; false when they give a number above kMaxFieldWidth.
+static bool SkipFieldWidth(const char*& p)
+{
+    unsigned value = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        value = value * 10 + static_cast<unsigned>(*p - '0');
+        if (value > kMaxFieldWidth)
+            return false;
+    }
+    return true;
+}
+
 // Length of an integer conversion starting at text[0] == '%', or 0 if it is none. The conversion
 // goes to `spec` without its length modifier (%ld -> %d): the index is always an unsigned int, and
 // patterns written for long counters must still number their files.
@@ -57,12 +73,12 @@ static size_t IntegerConversion(const char* text, char* spec, size_t specSize)
     const char* p = text + 1;
     while (*p && strchr("-+ 0#", *p))
         ++p;
-    while (*p >= '0' && *p <= '9')
-        ++p;
+    if (!SkipFieldWidth(p))
+        return 0;
     if (*p == '.') {
         ++p;
-        while (*p >= '0' && *p <= '9')
-            ++p;
+        if (!SkipFieldWidth(p))
+            return 0;
     }
     size_t head = static_cast<size_t>(p - text);
     if ((p[0] == 'h' && p[1] == 'h') || (p[0] == 'l' && p[1] == 'l'))

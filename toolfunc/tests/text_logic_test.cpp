@@ -170,6 +170,21 @@ TEST(TfLogFormat, RingFileNamesNumberLongConversions)
     EXPECT_STREQ(first, "r%ls-4.log");
 }
 
+// A width or precision no file name can use is no counter: copied as it stands, at once, instead
+// of padding a gigabyte to keep a buffer's worth of blanks.
+TEST(TfLogFormat, RingFileNamesRefuseHugeFieldWidths)
+{
+    char name[260];
+    FormatRingFileName("r%999999999d.log", 1, name, sizeof name);
+    EXPECT_STREQ(name, "r%999999999d.log");
+    FormatRingFileName("r%.4294967297u-%d.log", 1, name, sizeof name);
+    EXPECT_STREQ(name, "r%.4294967297u-1.log");
+    FormatRingFileName("r%33d.log", 1, name, sizeof name);
+    EXPECT_STREQ(name, "r%33d.log");
+    FormatRingFileName("r%032d.log", 1, name, sizeof name);
+    EXPECT_STREQ(name, "r00000000000000000000000000000001.log");
+}
+
 TEST(TfLogFormat, RingRotatesEveryLinesPerFileAndWraps)
 {
     struct Case {
