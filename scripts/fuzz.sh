@@ -26,6 +26,7 @@ cmake --build "$build" --target fuzzers -j"$(nproc)" >"$build.log" 2>&1 || { tai
 
 run_one() {
     local name=$1 work="$build/corpus/$1" findings="$build/findings/$1"
+    rm -rf "$findings"
     mkdir -p "$work" "$findings"
     (cd "$findings" && nice -n 10 "$build/fuzz/fuzz_$name" -max_total_time="$seconds" -print_final_stats=1 \
         -timeout=10 -rss_limit_mb=1024 "$work" "$root/fuzz/corpus/$name" >"$build/findings/$name.log" 2>&1) || true
