@@ -134,7 +134,7 @@ void DeriveInternationalPrefix(DialingContext& ctx, const char* dialableTestNumb
     char joined[96];
     std::snprintf(joined, sizeof joined, "%s%s", prefix, ctx.szCountry);
     CopyText(ctx.szIntlPrefix, sizeof ctx.szIntlPrefix, joined, kMaxText);
-    ctx.dwIntlPrefixLen = static_cast<DWORD>(std::strlen(ctx.szIntlPrefix));
+    ctx.dwIntlPrefixLen = static_cast<std::uint32_t>(std::strlen(ctx.szIntlPrefix));
 }
 
 }  // namespace linvoq

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "LibraryState.h"
+#include "DialingContext.h"
 
 namespace linvoq {
 

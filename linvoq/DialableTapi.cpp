@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "DialableNumber.h"
+#include "LibraryState.h"
 #include "TextRules.h"
 
 namespace linvoq {

@@ -40,11 +40,11 @@ void ReadLocationString(HKEY hKey, const char* name, char* text) {
         linvoq::CopyText(text, 32, value, kMaxLocationText);
 }
 
-void BuildPrefix(char* out, DWORD* len, const char* a, const char* b, const char* c = "", const char* d = "") {
+void BuildPrefix(char* out, std::uint32_t* len, const char* a, const char* b, const char* c = "", const char* d = "") {
     char whole[128];
     std::snprintf(whole, sizeof whole, "%s%s%s%s", a, b, c, d);
     linvoq::CopyText(out, 32, whole, kMaxLocationText);
-    *len = static_cast<DWORD>(std::strlen(out));
+    *len = static_cast<std::uint32_t>(std::strlen(out));
 }
 
 }  // namespace
@@ -73,7 +73,7 @@ void CTapiApp::ReadDialingLocation() {
         DWORD size = sizeof ctx.dwCountry;
         RegQueryValueExA(hKey, "Country", nullptr, nullptr, reinterpret_cast<BYTE*>(&ctx.dwCountry), &size);
         std::snprintf(ctx.szCountry, sizeof ctx.szCountry, "%d", static_cast<int>(ctx.dwCountry));
-        ctx.dwCountryLen = static_cast<DWORD>(std::strlen(ctx.szCountry));
+        ctx.dwCountryLen = static_cast<std::uint32_t>(std::strlen(ctx.szCountry));
         ReadLocationString(hKey, "OutsideAccess", ctx.szOutsideAccess);
         ReadLocationString(hKey, "LongDistanceAccess", ctx.szLongDistanceAccess);
         ReadLocationString(hKey, "AreaCode", ctx.szAreaCode);

@@ -2,7 +2,7 @@
 # Installs what the build and the tests need on Debian 12, only what is missing.
 set -euo pipefail
 
-packages=(cmake make g++ libgtest-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64-posix googletest wine wine32:i386 wine64 xvfb python3 netcat-openbsd fp-utils nsis p7zip-full
+packages=(cmake make g++ clang libgtest-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64-posix googletest wine wine32:i386 wine64 xvfb python3 netcat-openbsd fp-utils nsis p7zip-full
           libasound2:i386 libasound2-plugins:i386 libasound2 libasound2-plugins)
 
 missing=()

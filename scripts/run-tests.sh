@@ -1,9 +1,14 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test under Wine, one at a time.
+# Builds and tests the native logic (sanitizers, fuzzers), then builds everything and runs every
+# test under Wine, one at a time.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TVX_BUILD_DIR:-$root/build}
 bash "$root/scripts/install-deps.sh"
+# The pure logic first, natively with the sanitizers (g++ here; scripts/native-tests.sh alone also
+# builds it with clang++, which the fuzzers use as well), and every fuzzer for 10 s.
+TVX_NATIVE_COMPILERS=g++ bash "$root/scripts/native-tests.sh" "$build-native"
+TVX_FUZZ_BUILD="$build-fuzz" bash "$root/scripts/fuzz.sh" 10
 bash "$root/scripts/build.sh"
 # Where only 64-bit Wine runs, the tests run on the 64-bit build; the 32-bit product that ships is
 # still built, so a change that breaks it fails here.

@@ -49,22 +49,48 @@ size_t InsertNameSuffix(const char* path, const char* suffix, char* out, size_t 
     return AppendBounded(out, capacity, parts.ext);
 }
 
-// Length of an integer conversion starting at text[0] == '%', or 0 if it is none.
-static size_t IntegerConversionLength(const char* text)
+// A field width or precision a file name can use; a wider one would have the formatter pad
+// (slowly) far beyond the name's buffer and leave no digit of the index in it.
+static const unsigned kMaxFieldWidth = 32;
+
+// Skips a run of digits; false when they give a number above kMaxFieldWidth.
+static bool SkipFieldWidth(const char*& p)
+{
+    unsigned value = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        value = value * 10 + static_cast<unsigned>(*p - '0');
+        if (value > kMaxFieldWidth)
+            return false;
+    }
+    return true;
+}
+
+// Length of an integer conversion starting at text[0] == '%', or 0 if it is none. The conversion
+// goes to `spec` without its length modifier (%ld -> %d): the index is always an unsigned int, and
+// patterns written for long counters must still number their files.
+static size_t IntegerConversion(const char* text, char* spec, size_t specSize)
 {
     const char* p = text + 1;
     while (*p && strchr("-+ 0#", *p))
         ++p;
-    while (*p >= '0' && *p <= '9')
-        ++p;
+    if (!SkipFieldWidth(p))
+        return 0;
     if (*p == '.') {
         ++p;
-        while (*p >= '0' && *p <= '9')
-            ++p;
+        if (!SkipFieldWidth(p))
+            return 0;
     }
-    if (*p && strchr("diuxXo", *p))
-        return static_cast<size_t>(p - text) + 1;
-    return 0;
+    size_t head = static_cast<size_t>(p - text);
+    if ((p[0] == 'h' && p[1] == 'h') || (p[0] == 'l' && p[1] == 'l'))
+        p += 2;
+    else if (*p == 'h' || *p == 'l')
+        ++p;
+    if (!*p || !strchr("diuxXo", *p) || head + 2 > specSize)
+        return 0;
+    memcpy(spec, text, head);
+    spec[head] = *p;
+    spec[head + 1] = '\0';
+    return static_cast<size_t>(p - text) + 1;
 }
 
 size_t FormatRingFileName(const char* pattern, unsigned index, char* out, size_t capacity)
@@ -84,11 +110,9 @@ size_t FormatRingFileName(const char* pattern, unsigned index, char* out, size_t
         if (*p == '%' && p[1] == '%') {
             take = 2;
         } else if (*p == '%' && !indexUsed) {
-            size_t len = IntegerConversionLength(p);
-            if (len > 0 && len < 16) {
-                char conversion[16];
-                memcpy(conversion, p, len);
-                conversion[len] = '\0';
+            char conversion[16];
+            size_t len = IntegerConversion(p, conversion, sizeof conversion);
+            if (len > 0) {
                 snprintf(piece, sizeof piece, conversion, index);
                 indexUsed = true;
                 take = len;

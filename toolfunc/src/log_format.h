@@ -25,7 +25,8 @@ size_t InsertNameSuffix(const char* path, const char* suffix, char* out, size_t 
 
 // The ring file name: `pattern` with its first integer conversion (%d, %03u, %x ...) replaced
 // by `index` and %% by %. Any other conversion is copied literally, so a pattern can never
-// make the formatter read arguments that are not there.
+// make the formatter read arguments that are not there; so is an integer conversion with a width
+// or precision above 32. A length modifier (%ld, %hu) is accepted and formats the same.
 size_t FormatRingFileName(const char* pattern, unsigned index, char* out, size_t capacity);
 
 // Where line number `lineCount` (0-based) of a numbered log goes.

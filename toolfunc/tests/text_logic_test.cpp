@@ -152,6 +152,39 @@ TEST(TfLogFormat, RingFileNamesTakeOnlyTheFirstIntegerConversion)
     EXPECT_STREQ(name, "");
 }
 
+// Patterns written for a long counter must still give each file of the ring its own name.
+TEST(TfLogFormat, RingFileNamesNumberLongConversions)
+{
+    char first[260], second[260];
+    FormatRingFileName("C:\\l\\ring%ld.log", 0, first, sizeof first);
+    FormatRingFileName("C:\\l\\ring%ld.log", 1, second, sizeof second);
+    EXPECT_STREQ(first, "C:\\l\\ring0.log");
+    EXPECT_STREQ(second, "C:\\l\\ring1.log");
+    FormatRingFileName("r%03lu-%ld.log", 7, first, sizeof first);
+    EXPECT_STREQ(first, "r007-%ld.log");
+    FormatRingFileName("r%llx.log", 255, first, sizeof first);
+    EXPECT_STREQ(first, "rff.log");
+    FormatRingFileName("r%hd.log", 9, first, sizeof first);
+    EXPECT_STREQ(first, "r9.log");
+    FormatRingFileName("r%ls-%lld.log", 4, first, sizeof first);  // %ls is no integer conversion
+    EXPECT_STREQ(first, "r%ls-4.log");
+}
+
+// A width or precision no file name can use is no counter: copied as it stands, at once, instead
+// of padding a gigabyte to keep a buffer's worth of blanks.
+TEST(TfLogFormat, RingFileNamesRefuseHugeFieldWidths)
+{
+    char name[260];
+    FormatRingFileName("r%999999999d.log", 1, name, sizeof name);
+    EXPECT_STREQ(name, "r%999999999d.log");
+    FormatRingFileName("r%.4294967297u-%d.log", 1, name, sizeof name);
+    EXPECT_STREQ(name, "r%.4294967297u-1.log");
+    FormatRingFileName("r%33d.log", 1, name, sizeof name);
+    EXPECT_STREQ(name, "r%33d.log");
+    FormatRingFileName("r%032d.log", 1, name, sizeof name);
+    EXPECT_STREQ(name, "r00000000000000000000000000000001.log");
+}
+
 TEST(TfLogFormat, RingRotatesEveryLinesPerFileAndWraps)
 {
     struct Case {
