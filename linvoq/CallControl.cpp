@@ -106,7 +106,7 @@ CLineDevice* CTapiApp::CommandDevice(char* pszAddress, DWORD dwLineLogLevel) {
 int CTapiApp::SingleCallCommand(char* pszAddress, int nCommand) {
     const SingleCallSpec& spec = kSingle[nCommand];
     SendDebugInfo(3, spec.entry, pszAddress);
-    EnterCriticalSection(&m_CS);
+    linvoq::ScopedLock lock(&m_CS);
     CLineDevice* pDevice = CommandDevice(pszAddress, 5);
     if (pDevice && pDevice->GetLine()) {
         DWORD hCall = 0;
@@ -129,13 +129,13 @@ int CTapiApp::SingleCallCommand(char* pszAddress, int nCommand) {
             }
         }
     }
-    return linvoq::FinishCommand(&m_CS, true, spec.record, m_dwOrgCmdId, pszAddress);
+    return linvoq::FinishCommand(true, spec.record, m_dwOrgCmdId, pszAddress);
 }
 
 int CTapiApp::TwoCallCommand(char* pszAddress, int nCommand) {
     const TwoCallSpec& spec = kTwo[nCommand];
     SendDebugInfo(3, spec.entry, pszAddress);
-    EnterCriticalSection(&m_CS);
+    linvoq::ScopedLock lock(&m_CS);
     CLineDevice* pDevice = CommandDevice(pszAddress, 5);
     if (pDevice && pDevice->GetLine()) {
         SetLastCTIError(LINEERR_INVALCALLPARAMS);
@@ -160,7 +160,7 @@ int CTapiApp::TwoCallCommand(char* pszAddress, int nCommand) {
             SendDebugInfo(4, spec.resultLine, result);
         }
     }
-    return linvoq::FinishCommand(&m_CS, true, spec.record, m_dwOrgCmdId, pszAddress);
+    return linvoq::FinishCommand(true, spec.record, m_dwOrgCmdId, pszAddress);
 }
 
 int CTapiApp::DoAnswer(char* pszAddress) { return SingleCallCommand(pszAddress, CMD_ANSWER); }
@@ -191,7 +191,7 @@ void CTapiApp::SetupTransferChain(CLineDevice* pDevice, DWORD hCall, const char*
 
 int CTapiApp::DoMakeCall(char* pszAddress, char* pszDestination, int bOffHook) {
     SendDebugInfo(3, "DoMakeCall Input: %s %d", pszDestination, bOffHook);
-    EnterCriticalSection(&m_CS);
+    linvoq::ScopedLock lock(&m_CS);
     bool bStoreRecord = true;
     CLineDevice* pDevice = CommandDevice(pszAddress, 4);
     if (pDevice && pDevice->GetLine()) {
@@ -242,14 +242,14 @@ int CTapiApp::DoMakeCall(char* pszAddress, char* pszDestination, int bOffHook) {
             }
         }
     }
-    return linvoq::FinishCommand(&m_CS, bStoreRecord,
+    return linvoq::FinishCommand(bStoreRecord,
                                  "{Cmd:MakeCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}{Dest:%s}",
                                  m_dwOrgCmdId, pszAddress, pszDestination);
 }
 
 int CTapiApp::DoConsultationCall(char* pszAddress, char* pszDestination) {
     SendDebugInfo(3, "DoConsultationCall Input: %s %s", pszAddress, pszDestination);
-    EnterCriticalSection(&m_CS);
+    linvoq::ScopedLock lock(&m_CS);
     bool bStoreRecord = false;
     CLineDevice* pDevice = CommandDevice(pszAddress, 4);
     if (pDevice && pDevice->GetLine()) {
@@ -279,7 +279,7 @@ int CTapiApp::DoConsultationCall(char* pszAddress, char* pszDestination) {
             }
         }
     }
-    return linvoq::FinishCommand(&m_CS, bStoreRecord,
+    return linvoq::FinishCommand(bStoreRecord,
                                  "{Cmd:ConsultationCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}{Dest:%s}",
                                  m_dwOrgCmdId, pszAddress, pszDestination);
 }

@@ -7,6 +7,7 @@
 #include "path_split.h"
 #include "text_bounds.h"
 #include "toolfunc/Paths.h"
+#include "toolfunc/ScopedGuards.h"
 
 using namespace toolfunc_detail;
 
@@ -161,15 +162,14 @@ DWORD GetFileSize32(const char* pszPath)
 
 ULONGLONG GetFileWriteTime(const char* pszPath)
 {
-    HANDLE hFile = CreateFileA(pszPath, GENERIC_READ, 0, NULL, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, NULL);
-    if (hFile == INVALID_HANDLE_VALUE)
+    tvx::ScopedFile file(CreateFileA(pszPath, GENERIC_READ, 0, NULL, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL, NULL));
+    if (!file)
         return 0;
     FILETIME ft = {0, 0};
     ULONGLONG ullTime = 0;
-    if (GetFileTime(hFile, NULL, NULL, &ft))
+    if (GetFileTime(file.get(), NULL, NULL, &ft))
         ullTime = (static_cast<ULONGLONG>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
-    CloseHandle(hFile);
     return ullTime;
 }
 
@@ -210,7 +210,6 @@ DWORD RunProgram(const char* pszCommandLine)
     PROCESS_INFORMATION pi;
     if (!CreateProcessA(NULL, szCommand, NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
         return 0;
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
+    tvx::ScopedKernelHandle thread(pi.hThread), process(pi.hProcess);
     return pi.dwProcessId;
 }

@@ -2,6 +2,7 @@
 
 #include "module_path.h"
 #include "path_split.h"
+#include "toolfunc/ScopedGuards.h"
 
 namespace toolfunc_detail {
 
@@ -10,15 +11,15 @@ namespace {
 // The registered server file of the control, environment variables expanded.
 bool RegisteredModule(const char* pszClsidKey, char* pszPath, DWORD size)
 {
-    HKEY hKey = NULL;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, pszClsidKey, 0, KEY_READ, &hKey) != ERROR_SUCCESS)
+    tvx::ScopedRegKey key;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, pszClsidKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS)
         return false;
     char szValue[kPathSize + 1];
     DWORD cb = kPathSize;
     DWORD dwType = 0;
-    LONG lResult = RegQueryValueExA(hKey, NULL, NULL, &dwType,
+    LONG lResult = RegQueryValueExA(key.get(), NULL, NULL, &dwType,
                                     reinterpret_cast<BYTE*>(szValue), &cb);
-    RegCloseKey(hKey);
+    key.reset();
     if (lResult != ERROR_SUCCESS || (dwType != REG_SZ && dwType != REG_EXPAND_SZ))
         return false;
     szValue[cb < kPathSize ? cb : kPathSize] = '\0';

@@ -9,6 +9,7 @@
 #include "text_bounds.h"
 #include "toolfunc/FileTools.h"
 #include "toolfunc/Paths.h"
+#include "toolfunc/ScopedGuards.h"
 
 using namespace toolfunc_detail;
 
@@ -27,15 +28,6 @@ StampTime LocalStamp()
                    st.wMilliseconds};
     return t;
 }
-
-class Lock {
-public:
-    explicit Lock(CRITICAL_SECTION& cs) : m_cs(cs) { EnterCriticalSection(&m_cs); }
-    ~Lock() { LeaveCriticalSection(&m_cs); }
-
-private:
-    CRITICAL_SECTION& m_cs;
-};
 
 }  // namespace
 
@@ -115,7 +107,7 @@ void CLoggingFile::Write(const char* pszFormat, ...)
 {
     if (!m_szFileName[0])
         return;
-    Lock lock(m_cs);
+    tvx::ScopedLock lock(&m_cs);
     va_list args;
     va_start(args, pszFormat);
     AppendPlainLine(pszFormat, args);
@@ -126,7 +118,7 @@ void CLoggingFile::WriteLevel(DWORD dwLevel, const char* pszFormat, ...)
 {
     if (dwLevel > m_dwLevel || !m_szFileName[0])
         return;
-    Lock lock(m_cs);
+    tvx::ScopedLock lock(&m_cs);
     va_list args;
     va_start(args, pszFormat);
     AppendPlainLine(pszFormat, args);
@@ -147,7 +139,7 @@ void CLoggingFile::WriteNumbered(DWORD dwLevel, const char* pszFormat, ...)
 {
     if (dwLevel > m_dwLevel)
         return;
-    Lock lock(m_cs);
+    tvx::ScopedLock lock(&m_cs);
 
     RingStep step = RingPosition(m_dwLineCount, m_dwLinesPerFile, m_dwFileCount);
     if (step.startsFile) {
@@ -181,7 +173,7 @@ void CLoggingFile::WriteNumbered(DWORD dwLevel, const char* pszFormat, ...)
 
 void CLoggingFile::WriteEmptyLine()
 {
-    Lock lock(m_cs);
+    tvx::ScopedLock lock(&m_cs);
     if (!m_szFileName[0])
         return;
     FILE* f = fopen(m_szFileName, "at");

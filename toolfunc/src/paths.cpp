@@ -5,6 +5,7 @@
 #include "module_path.h"
 #include "path_split.h"
 #include "text_bounds.h"
+#include "toolfunc/ScopedGuards.h"
 
 using namespace toolfunc_detail;
 
@@ -35,17 +36,16 @@ void ModulePathWithExtension(HMODULE hModule, const char* pszExt, char* out, siz
 void ReadFolderValue(HKEY hRoot, const char* pszKey, const char* pszValue, char* out,
                      DWORD size)
 {
-    HKEY hKey = NULL;
-    if (RegOpenKeyExA(hRoot, pszKey, 0, KEY_READ, &hKey) != ERROR_SUCCESS)
+    tvx::ScopedRegKey key;
+    if (RegOpenKeyExA(hRoot, pszKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS)
         return;
     char szValue[kPathSize + 1];
     DWORD cb = kPathSize;
-    if (RegQueryValueExA(hKey, pszValue, NULL, NULL, reinterpret_cast<BYTE*>(szValue), &cb) ==
+    if (RegQueryValueExA(key.get(), pszValue, NULL, NULL, reinterpret_cast<BYTE*>(szValue), &cb) ==
         ERROR_SUCCESS) {
         szValue[cb < kPathSize ? cb : kPathSize] = '\0';
         CopyBounded(out, size, szValue);
     }
-    RegCloseKey(hKey);
 }
 
 const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "text_bounds.h"
+#include "toolfunc/ScopedGuards.h"
 
 namespace TOOLFUNC_registry {
 
@@ -51,13 +52,10 @@ LONG CRegTool::Close()
 
 LONG CRegTool::CreateSubKey(const char* pszName)
 {
-    HKEY hSub = NULL;
+    tvx::ScopedRegKey sub;
     DWORD dwDisposition = 0;
-    LONG lResult = RegCreateKeyExA(m_hKey, pszName, 0, NULL, REG_OPTION_NON_VOLATILE,
-                                   KEY_ALL_ACCESS, NULL, &hSub, &dwDisposition);
-    if (lResult == ERROR_SUCCESS)
-        RegCloseKey(hSub);
-    return lResult;
+    return RegCreateKeyExA(m_hKey, pszName, 0, NULL, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                           NULL, sub.put(), &dwDisposition);
 }
 
 BOOL CRegTool::GetString(const char* pszName, char* pszBuffer, DWORD dwSize,
@@ -146,20 +144,20 @@ LONG CRegTool::DeleteKeyTree(HKEY hParent, const char* pszName)
     // An empty name would open the parent itself and wipe out everything below it.
     if (!pszName || !pszName[0])
         return ERROR_INVALID_PARAMETER;
-    HKEY hKey = NULL;
-    LONG lResult = RegOpenKeyExA(hParent, pszName, 0, KEY_ALL_ACCESS, &hKey);
+    tvx::ScopedRegKey key;
+    LONG lResult = RegOpenKeyExA(hParent, pszName, 0, KEY_ALL_ACCESS, key.put());
     if (lResult != ERROR_SUCCESS)
         return lResult;
 
     char szSub[128];
     for (;;) {
         DWORD cch = sizeof szSub;
-        if (RegEnumKeyExA(hKey, 0, szSub, &cch, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
+        if (RegEnumKeyExA(key.get(), 0, szSub, &cch, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
             break;
-        if (DeleteKeyTree(hKey, szSub) != ERROR_SUCCESS)
+        if (DeleteKeyTree(key.get(), szSub) != ERROR_SUCCESS)
             break;
     }
-    RegCloseKey(hKey);
+    key.reset();  // the key goes only once nothing holds it open
     return RegDeleteKeyA(hParent, pszName);
 }
 

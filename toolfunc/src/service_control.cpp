@@ -4,6 +4,7 @@
 
 #include "path_split.h"
 #include "text_bounds.h"
+#include "toolfunc/ScopedGuards.h"
 
 using namespace toolfunc_detail;
 
@@ -15,26 +16,17 @@ namespace {
 class ServiceHandles {
 public:
     ServiceHandles(DWORD dwManagerAccess, const char* pszService, DWORD dwServiceAccess)
-        : m_hManager(OpenSCManagerA(NULL, NULL, dwManagerAccess)), m_hService(NULL)
+        : m_manager(OpenSCManagerA(NULL, NULL, dwManagerAccess))
     {
-        if (m_hManager && pszService)
-            m_hService = OpenServiceA(m_hManager, pszService, dwServiceAccess);
+        if (m_manager && pszService)
+            m_service.reset(OpenServiceA(m_manager.get(), pszService, dwServiceAccess));
     }
-    ~ServiceHandles()
-    {
-        if (m_hService)
-            CloseServiceHandle(m_hService);
-        if (m_hManager)
-            CloseServiceHandle(m_hManager);
-    }
-    SC_HANDLE Service() const { return m_hService; }
-
-    ServiceHandles(const ServiceHandles&) = delete;
-    ServiceHandles& operator=(const ServiceHandles&) = delete;
+    SC_HANDLE Service() const { return m_service.get(); }
 
 private:
-    SC_HANDLE m_hManager;
-    SC_HANDLE m_hService;
+    // The service closes before its manager.
+    tvx::ScopedServiceHandle m_manager;
+    tvx::ScopedServiceHandle m_service;
 };
 
 // Program path of a new service: a bare name lies in the system directory.
@@ -97,39 +89,32 @@ BOOL ServiceInstall(DWORD dwTypeBits, const char* pszService, const char* pszPro
                     DWORD dwStartType, const char* pszDependencies, const char* pszDescription,
                     const char* pszDisplayName)
 {
-    SC_HANDLE hManager = OpenSCManagerA(NULL, NULL, SC_MANAGER_CREATE_SERVICE);
-    if (!hManager)
+    tvx::ScopedServiceHandle manager(OpenSCManagerA(NULL, NULL, SC_MANAGER_CREATE_SERVICE));
+    if (!manager)
         return FALSE;
 
     char szPath[kPathSize];
     if (!ServiceProgramPath(pszProgram, szPath, sizeof szPath)) {
-        CloseServiceHandle(hManager);
         SetLastError(ERROR_FILENAME_EXCED_RANGE);  // a cut path would install a wrong program
         return FALSE;
     }
 
     // Created through the wide entry: Wine's ANSI one garbles the dependency list.
     WCHAR wszName[257], wszDisplay[257], wszPath[kPathSize], wszDependencies[1024];
-    SC_HANDLE hService = CreateServiceW(
-        hManager, Widen(pszService, wszName, 257),
+    tvx::ScopedServiceHandle service(CreateServiceW(
+        manager.get(), Widen(pszService, wszName, 257),
         Widen(pszDisplayName ? pszDisplayName : pszService, wszDisplay, 257), SERVICE_ALL_ACCESS,
         dwTypeBits | SERVICE_WIN32_OWN_PROCESS, dwStartType, SERVICE_ERROR_NORMAL,
         Widen(szPath, wszPath, kPathSize), NULL, NULL,
-        WidenList(pszDependencies, wszDependencies, 1024), NULL, NULL);
-    if (!hService) {
-        DWORD dwError = GetLastError();
-        CloseServiceHandle(hManager);
-        SetLastError(dwError);
+        WidenList(pszDependencies, wszDependencies, 1024), NULL, NULL));
+    if (!service)
         return FALSE;
-    }
 
     if (pszDescription) {
         SERVICE_DESCRIPTIONA description;
         description.lpDescription = const_cast<char*>(pszDescription);
-        ChangeServiceConfig2A(hService, SERVICE_CONFIG_DESCRIPTION, &description);
+        ChangeServiceConfig2A(service.get(), SERVICE_CONFIG_DESCRIPTION, &description);
     }
-    CloseServiceHandle(hService);
-    CloseServiceHandle(hManager);
     SetLastError(0);
     return TRUE;
 }

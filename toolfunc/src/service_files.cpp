@@ -9,6 +9,7 @@
 #include "text_bounds.h"
 #include "toolfunc/PathText.h"
 #include "toolfunc/RegTool.h"
+#include "toolfunc/ScopedGuards.h"
 
 using namespace toolfunc_detail;
 
@@ -53,13 +54,13 @@ namespace {
 // Last-access time of the file, read through a handle that may only read attributes.
 bool LastAccessTime(const char* pszPath, ULONGLONG& ullTime)
 {
-    HANDLE hFile = CreateFileA(pszPath, FILE_READ_ATTRIBUTES, 0, NULL, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, NULL);
-    if (hFile == INVALID_HANDLE_VALUE)
+    tvx::ScopedFile file(CreateFileA(pszPath, FILE_READ_ATTRIBUTES, 0, NULL, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL, NULL));
+    if (!file)
         return false;
     FILETIME ft = {0, 0};
-    bool bOk = GetFileTime(hFile, NULL, &ft, NULL) != FALSE;
-    CloseHandle(hFile);
+    bool bOk = GetFileTime(file.get(), NULL, &ft, NULL) != FALSE;
+    file.reset();
     ullTime = (static_cast<ULONGLONG>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
     return bOk;
 }
