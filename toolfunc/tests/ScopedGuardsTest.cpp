@@ -4,7 +4,7 @@
 
 #include <utility>
 
-#include "test_support.h"
+#include "TestSupport.h"
 #include "toolfunc/ScopedGuards.h"
 
 using tftest::ScratchDir;
