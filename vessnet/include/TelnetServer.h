@@ -23,8 +23,8 @@
 
 // Messages of the hidden window.
 #define WM_SOCKET_NOTIFY (WM_USER + 106)  // wParam socket, LOWORD(lParam) event, HIWORD error
-#define WM_CLOSE_SOCKET (WM_USER + 107)   // wParam socket to close; posted by ClearConnection
-                                          // (a socket the library did not post is left open)
+// wParam socket to close; posted by ClearConnection (a socket the library did not post is left open)
+#define WM_CLOSE_SOCKET (WM_USER + 107)
 
 #define TS_MAX_CONNECTIONS 248
 #define TS_LINE_SIZE 2048
