@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "ActivationScope.h"
+#include "toolfunc/ScopedGuards.h"
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;
 
@@ -18,9 +19,9 @@ const unsigned kHighestPort = 65535;
 
 // State of the one test; a test runs on one thread at a time.
 bool s_bWinSockStarted = false;
-SOCKET s_server = INVALID_SOCKET;
-SOCKET s_client = INVALID_SOCKET;
-SOCKET s_accepted = INVALID_SOCKET;
+tvx::ScopedSocket s_server;
+tvx::ScopedSocket s_client;
+tvx::ScopedSocket s_accepted;
 sockaddr_in s_serverAddress;
 sockaddr_in s_targetAddress;
 unsigned short s_nPort = 0;
@@ -28,13 +29,6 @@ bool s_bReceived = false;
 HWND s_hWnd = NULL;
 
 HINSTANCE ThisModule() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
-
-void CloseIfValid(SOCKET& s)
-{
-    if (s != INVALID_SOCKET)
-        closesocket(s);
-    s = INVALID_SOCKET;
-}
 
 sockaddr_in Address(u_long ulHostOrderIp, unsigned short nPort)
 {
@@ -92,9 +86,9 @@ int CTcpPortTest::PortTest(unsigned int nPort)
 
 void CTcpPortTest::Clear()
 {
-    CloseIfValid(s_client);
-    CloseIfValid(s_accepted);
-    CloseIfValid(s_server);
+    s_client.reset();
+    s_accepted.reset();
+    s_server.reset();
     s_nPort = 0;
     std::memset(&s_serverAddress, 0, sizeof s_serverAddress);
     std::memset(&s_targetAddress, 0, sizeof s_targetAddress);
@@ -122,26 +116,26 @@ void CTcpPortTest::CreateHiddenWindow()
 int CTcpPortTest::RunSocketTest()
 {
     WSASetLastError(0);
-    s_server = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (s_server == INVALID_SOCKET)
+    s_server.reset(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    if (!s_server)
         return PORT_NO_SOCKET;
     WSASetLastError(0);
-    if (WSAAsyncSelect(s_server, s_hWnd, WM_SOCKET_NOTIFY, FD_ACCEPT) != 0)
+    if (WSAAsyncSelect(s_server.get(), s_hWnd, WM_SOCKET_NOTIFY, FD_ACCEPT) != 0)
         return PORT_NO_SELECT;
     WSASetLastError(0);
-    s_client = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (s_client == INVALID_SOCKET)
+    s_client.reset(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    if (!s_client)
         return PORT_NO_SOCKET;
     WSASetLastError(0);
-    if (bind(s_server, reinterpret_cast<sockaddr*>(&s_serverAddress), sizeof s_serverAddress) != 0)
+    if (bind(s_server.get(), reinterpret_cast<sockaddr*>(&s_serverAddress), sizeof s_serverAddress) != 0)
         return PORT_BIND_FAILED;
-    if (listen(s_server, 5) != 0)
+    if (listen(s_server.get(), 5) != 0)
         return PORT_LISTEN_FAILED;
     WSASetLastError(0);
-    if (connect(s_client, reinterpret_cast<sockaddr*>(&s_targetAddress), sizeof s_targetAddress) != 0 &&
+    if (connect(s_client.get(), reinterpret_cast<sockaddr*>(&s_targetAddress), sizeof s_targetAddress) != 0 &&
         WSAGetLastError() != WSAEWOULDBLOCK)
         return PORT_CONNECT_FAILED;
-    if (send(s_client, reinterpret_cast<const char*>(&kToken), sizeof kToken, 0) != sizeof kToken)
+    if (send(s_client.get(), reinterpret_cast<const char*>(&kToken), sizeof kToken, 0) != sizeof kToken)
         return PORT_SEND_FAILED;
 
     WaitForToken();
@@ -179,19 +173,18 @@ LRESULT CALLBACK CTcpPortTest::HiddenWindowProc(HWND hWnd, UINT uMsg, WPARAM wPa
 
 void CTcpPortTest::OnAccept()
 {
-    SOCKET s = accept(s_server, NULL, NULL);
+    SOCKET s = accept(s_server.get(), NULL, NULL);
     if (s == INVALID_SOCKET)
         return;
     // A second connection replaces the first; the first must not leak.
-    CloseIfValid(s_accepted);
-    s_accepted = s;
-    WSAAsyncSelect(s_accepted, s_hWnd, WM_SOCKET_NOTIFY, FD_READ);
+    s_accepted.reset(s);
+    WSAAsyncSelect(s_accepted.get(), s_hWnd, WM_SOCKET_NOTIFY, FD_READ);
 }
 
 void CTcpPortTest::OnRead()
 {
     char bytes[sizeof kToken] = {};
-    int n = recv(s_accepted, bytes, sizeof bytes, 0);
+    int n = recv(s_accepted.get(), bytes, sizeof bytes, 0);
     if (IsPortTestToken(bytes, n))
         s_bReceived = true;
 }

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "FuzzCheck.h"
-#include "ini_value.h"
-#include "log_format.h"
+#include "IniValue.h"
+#include "LogFormat.h"
 
 namespace {
 

@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "HostPaths.h"
+#include "toolfunc/ScopedGuards.h"
 
 std::string DefaultSettingsPath() {
     std::string beside = ProgramDirectory() + "TELVARIX.INI";
@@ -16,21 +17,11 @@ std::string DefaultSettingsPath() {
 
 namespace {
 
-struct FileHandle {
-    explicit FileHandle(HANDLE handle) : h(handle) {}
-    ~FileHandle() {
-        if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    HANDLE h;
-};
-
 // The file's bytes; false when it exists but cannot be read.
 bool ReadWholeFile(const std::string& path, std::string& text, bool& bFound) {
-    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.h == INVALID_HANDLE_VALUE) {
+    tvx::ScopedFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
         DWORD dwError = GetLastError();
         bFound = dwError != ERROR_FILE_NOT_FOUND && dwError != ERROR_PATH_NOT_FOUND;
         return !bFound;
@@ -39,7 +30,7 @@ bool ReadWholeFile(const std::string& path, std::string& text, bool& bFound) {
     char buffer[4096];
     DWORD dwRead = 0;
     bool bOk = true;
-    while ((bOk = ReadFile(file.h, buffer, sizeof buffer, &dwRead, nullptr) != FALSE) && dwRead > 0 &&
+    while ((bOk = ReadFile(file.get(), buffer, sizeof buffer, &dwRead, nullptr) != FALSE) && dwRead > 0 &&
            text.size() < (1u << 20))
         text.append(buffer, dwRead);
     return bOk;

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "LineDevice.h"
+#include "toolfunc/ScopedGuards.h"
 
 namespace {
 
@@ -11,12 +12,11 @@ const char kWindowClass[] = "TelvarixMediaJobs";
 
 // Data bytes of a recording as its header states them (the 44-byte header the library writes).
 std::uint32_t RecordedDataBytes(const std::string& path) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return 0;
+    tvx::ScopedFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file) return 0;
     BYTE header[44] = {};
     DWORD dwRead = 0;
-    BOOL bRead = ReadFile(h, header, sizeof header, &dwRead, nullptr);
-    CloseHandle(h);
+    BOOL bRead = ReadFile(file.get(), header, sizeof header, &dwRead, nullptr);
     if (!bRead || dwRead != sizeof header) return 0;
     return header[40] | (header[41] << 8) | (header[42] << 16) | (static_cast<std::uint32_t>(header[43]) << 24);
 }

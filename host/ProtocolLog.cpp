@@ -2,6 +2,8 @@
 
 #include <cstdarg>
 
+#include "toolfunc/ScopedGuards.h"
+
 namespace {
 
 const int kKeepOld = 4;
@@ -41,20 +43,18 @@ ProtocolLog::~ProtocolLog() {
 }
 
 void ProtocolLog::Open(const std::string& dir, int level, unsigned long maxBytes) {
-    EnterCriticalSection(&m_cs);
+    tvx::ScopedLock lock(&m_cs);
     m_dir = dir;
     m_level = level;
     m_maxBytes = maxBytes;
     if (level > 0) Rotate();
-    LeaveCriticalSection(&m_cs);
 }
 
 void ProtocolLog::Close() {
-    EnterCriticalSection(&m_cs);
+    tvx::ScopedLock lock(&m_cs);
     if (m_pFile) std::fclose(m_pFile);
     m_pFile = nullptr;
     m_level = 0;
-    LeaveCriticalSection(&m_cs);
 }
 
 void ProtocolLog::Rotate() {
@@ -88,7 +88,7 @@ void ProtocolLog::Write(int level, const char* pszFormat, ...) {
     SYSTEMTIME now;
     GetLocalTime(&now);
     std::string line = FormatLogLine(now, text);
-    EnterCriticalSection(&m_cs);
+    tvx::ScopedLock lock(&m_cs);
     // The console shows the level-1 lines whatever the file holds; a line goes out in one write.
     if (m_bEcho && level <= 1) {
         std::string shown = line + "\n";
@@ -103,5 +103,4 @@ void ProtocolLog::Write(int level, const char* pszFormat, ...) {
             m_written += static_cast<unsigned long>(line.size() + 2);
         }
     }
-    LeaveCriticalSection(&m_cs);
 }

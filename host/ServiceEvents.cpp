@@ -6,15 +6,9 @@
 #include "TelvarixMessages.h"
 #include "toolfunc/EventLogger.h"
 #include "toolfunc/ProductNames.h"
+#include "toolfunc/ScopedGuards.h"
 
 namespace {
-
-struct KeyGuard {
-    ~KeyGuard() {
-        if (h) RegCloseKey(h);
-    }
-    HKEY h = nullptr;
-};
 
 // The support library registers the message file in the system directory, where the product
 // installs the program; a program elsewhere (a development build) names itself instead.
@@ -23,12 +17,12 @@ void PointSourceAtThisProgram() {
     GetSystemDirectoryA(szSystem, MAX_PATH);
     std::string program = ProgramDirectory() + TVX_SERVICE_PROGRAM;
     if (lstrcmpiA((std::string(szSystem) + "\\" TVX_SERVICE_PROGRAM).c_str(), program.c_str()) == 0) return;
-    KeyGuard key;
+    tvx::ScopedRegKey key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\" TVX_SERVICE_NAME,
-                      0, KEY_SET_VALUE, &key.h) != ERROR_SUCCESS)
+                      0, KEY_SET_VALUE, key.put()) != ERROR_SUCCESS)
         return;
     for (const char* pszValue : {"EventMessageFile", "ParameterMessageFile"})
-        RegSetValueExA(key.h, pszValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(program.c_str()),
+        RegSetValueExA(key.get(), pszValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(program.c_str()),
                        static_cast<DWORD>(program.size() + 1));
 }
 

@@ -5,16 +5,14 @@
 
 #include "TapiBase.h"
 #include "TelvarixTapi.h"
+#include "toolfunc/ScopedGuards.h"
 
 namespace {
 
 // Holds the library's lock for a scope.
-class LibraryLock {
+class LibraryLock : public tvx::ScopedLock {
 public:
-    LibraryLock() { EnterCriticalSection(&CTapiApp::m_CS); }
-    ~LibraryLock() { LeaveCriticalSection(&CTapiApp::m_CS); }
-    LibraryLock(const LibraryLock&) = delete;
-    LibraryLock& operator=(const LibraryLock&) = delete;
+    LibraryLock() : tvx::ScopedLock(&CTapiApp::m_CS) {}
 };
 
 // The library takes writable texts (forwarding even writes into its destination).

@@ -7,6 +7,7 @@
 #include "CallHelpers.h"
 #include "DialableTapi.h"
 #include "LibraryState.h"
+#include "ScopedLock.h"
 #include "TapiApp.h"
 
 namespace {
@@ -37,18 +38,18 @@ int CTapiApp::SingleCallByHandle(char* pszAddress, DWORD hCall, int nCommand, DW
     const linvoq::SingleCallSpec& spec = linvoq::SingleSpec(nCommand);
     SendDebugInfo(3, spec.entry, pszAddress);
     SendDebugInfo(5, " Given hCall: x%08X", hCall);
-    EnterCriticalSection(&m_CS);
+    linvoq::ScopedLock lock(&m_CS);
     CLineDevice* pDevice = CommandDevice(pszAddress, 5);
     if (pDevice && pDevice->GetLine() && GivenCallPos(pDevice, hCall, dwStates, spec.posLine) >= 0)
         RunSingleCallRequest(nCommand, hCall);
-    return linvoq::FinishCommand(&m_CS, true, spec.record, m_dwOrgCmdId, pszAddress);
+    return linvoq::FinishCommand(true, spec.record, m_dwOrgCmdId, pszAddress);
 }
 
 int CTapiApp::TwoCallByHandle(char* pszAddress, DWORD hHeldCall, int nCommand) {
     const linvoq::TwoCallSpec& spec = linvoq::TwoSpec(nCommand);
     SendDebugInfo(3, spec.entry, pszAddress);
     SendDebugInfo(5, " Given hCall: x%08X", hHeldCall);
-    EnterCriticalSection(&m_CS);
+    linvoq::ScopedLock lock(&m_CS);
     CLineDevice* pDevice = CommandDevice(pszAddress, 5);
     if (pDevice && pDevice->GetLine() && GivenCallPos(pDevice, hHeldCall, kHeld, spec.heldLine) >= 0) {
         SetLastCTIError(LINEERR_INVALCALLPARAMS);
@@ -56,7 +57,7 @@ int CTapiApp::TwoCallByHandle(char* pszAddress, DWORD hHeldCall, int nCommand) {
         SendDebugInfo(5, spec.consultLine, consult);
         if (consult >= 0) RunTwoCallRequest(nCommand, hHeldCall, pDevice->GetCall(consult));
     }
-    return linvoq::FinishCommand(&m_CS, true, spec.record, m_dwOrgCmdId, pszAddress);
+    return linvoq::FinishCommand(true, spec.record, m_dwOrgCmdId, pszAddress);
 }
 
 int CTapiApp::DoAnswerCall(char* pszAddress, DWORD hCall) {
@@ -84,7 +85,7 @@ int CTapiApp::DoConferenceCall(char* pszAddress, DWORD hHeldCall) {
 int CTapiApp::DoRedirectCall(char* pszAddress, DWORD hCall, char* pszDestination, char* pszCallData) {
     SendDebugInfo(3, "CTapiApp::DoRedirect %s %s", pszAddress, pszDestination);
     SendDebugInfo(5, " Given hCall: x%08X", hCall);
-    EnterCriticalSection(&m_CS);
+    linvoq::ScopedLock lock(&m_CS);
     CLineDevice* pDevice = CommandDevice(pszAddress, 5);
     long pos = -1;
     if (pDevice && pDevice->GetLine())
@@ -95,14 +96,14 @@ int CTapiApp::DoRedirectCall(char* pszAddress, DWORD hCall, char* pszDestination
         else
             RedirectConnected(pDevice, hCall, pszDestination, pszCallData);
     }
-    return linvoq::FinishCommand(&m_CS, true, "{Cmd:DeflectCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}{Dest:%s}",
+    return linvoq::FinishCommand(true, "{Cmd:DeflectCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}{Dest:%s}",
                                  m_dwOrgCmdId, pszAddress, pszDestination);
 }
 
 int CTapiApp::DoConsultationFromCall(char* pszAddress, DWORD hCall, char* pszDestination) {
     SendDebugInfo(3, "DoConsultationCall Input: %s %s", pszAddress, pszDestination);
     SendDebugInfo(5, " Given hCall: x%08X", hCall);
-    EnterCriticalSection(&m_CS);
+    linvoq::ScopedLock lock(&m_CS);
     bool bStoreRecord = false;
     CLineDevice* pDevice = CommandDevice(pszAddress, 4);
     if (pDevice && pDevice->GetLine() &&
@@ -112,7 +113,7 @@ int CTapiApp::DoConsultationFromCall(char* pszAddress, DWORD hCall, char* pszDes
         SendDebugInfo(3, "ConsultationCall Output: %s", pszNumber);
         bStoreRecord = ConsultFromCall(pDevice, hCall, pszNumber);
     }
-    return linvoq::FinishCommand(&m_CS, bStoreRecord,
+    return linvoq::FinishCommand(bStoreRecord,
                                  "{Cmd:ConsultationCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}{Dest:%s}",
                                  m_dwOrgCmdId, pszAddress, pszDestination);
 }

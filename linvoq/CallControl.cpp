@@ -109,7 +109,7 @@ CLineDevice* CTapiApp::CommandDevice(char* pszAddress, DWORD dwLineLogLevel) {
 int CTapiApp::SingleCallCommand(char* pszAddress, int nCommand) {
     const linvoq::SingleCallSpec& spec = linvoq::SingleSpec(nCommand);
     SendDebugInfo(3, spec.entry, pszAddress);
-    EnterCriticalSection(&m_CS);
+    linvoq::ScopedLock lock(&m_CS);
     CLineDevice* pDevice = CommandDevice(pszAddress, 5);
     if (pDevice && pDevice->GetLine()) {
         DWORD hCall = 0;
@@ -123,7 +123,7 @@ int CTapiApp::SingleCallCommand(char* pszAddress, int nCommand) {
         }
         if (hCall || spec.mask == 0) RunSingleCallRequest(nCommand, hCall);
     }
-    return linvoq::FinishCommand(&m_CS, true, spec.record, m_dwOrgCmdId, pszAddress);
+    return linvoq::FinishCommand(true, spec.record, m_dwOrgCmdId, pszAddress);
 }
 
 // Once the call is known: feature check, ownership, request. A call of 0 leaves
@@ -143,7 +143,7 @@ void CTapiApp::RunSingleCallRequest(int nCommand, DWORD hCall) {
 int CTapiApp::TwoCallCommand(char* pszAddress, int nCommand) {
     const linvoq::TwoCallSpec& spec = linvoq::TwoSpec(nCommand);
     SendDebugInfo(3, spec.entry, pszAddress);
-    EnterCriticalSection(&m_CS);
+    linvoq::ScopedLock lock(&m_CS);
     CLineDevice* pDevice = CommandDevice(pszAddress, 5);
     if (pDevice && pDevice->GetLine()) {
         SetLastCTIError(LINEERR_INVALCALLPARAMS);
@@ -156,7 +156,7 @@ int CTapiApp::TwoCallCommand(char* pszAddress, int nCommand) {
         }
         if (held >= 0 && consult >= 0) RunTwoCallRequest(nCommand, pDevice->GetCall(held), pDevice->GetCall(consult));
     }
-    return linvoq::FinishCommand(&m_CS, true, spec.record, m_dwOrgCmdId, pszAddress);
+    return linvoq::FinishCommand(true, spec.record, m_dwOrgCmdId, pszAddress);
 }
 
 // Once the held and the connected call are known: ownership of both, then the request.
@@ -201,7 +201,7 @@ void CTapiApp::SetupTransferChain(CLineDevice* pDevice, DWORD hCall, const char*
 
 int CTapiApp::DoMakeCall(char* pszAddress, char* pszDestination, int bOffHook) {
     SendDebugInfo(3, "DoMakeCall Input: %s %d", pszDestination, bOffHook);
-    EnterCriticalSection(&m_CS);
+    linvoq::ScopedLock lock(&m_CS);
     bool bStoreRecord = true;
     CLineDevice* pDevice = CommandDevice(pszAddress, 4);
     if (pDevice && pDevice->GetLine()) {
@@ -252,14 +252,14 @@ int CTapiApp::DoMakeCall(char* pszAddress, char* pszDestination, int bOffHook) {
             }
         }
     }
-    return linvoq::FinishCommand(&m_CS, bStoreRecord,
+    return linvoq::FinishCommand(bStoreRecord,
                                  "{Cmd:MakeCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}{Dest:%s}",
                                  m_dwOrgCmdId, pszAddress, pszDestination);
 }
 
 int CTapiApp::DoConsultationCall(char* pszAddress, char* pszDestination) {
     SendDebugInfo(3, "DoConsultationCall Input: %s %s", pszAddress, pszDestination);
-    EnterCriticalSection(&m_CS);
+    linvoq::ScopedLock lock(&m_CS);
     bool bStoreRecord = false;
     CLineDevice* pDevice = CommandDevice(pszAddress, 4);
     if (pDevice && pDevice->GetLine()) {
@@ -273,7 +273,7 @@ int CTapiApp::DoConsultationCall(char* pszAddress, char* pszDestination) {
         }
         if (connected >= 0) bStoreRecord = ConsultFromCall(pDevice, pDevice->GetCall(connected), pszNumber);
     }
-    return linvoq::FinishCommand(&m_CS, bStoreRecord,
+    return linvoq::FinishCommand(bStoreRecord,
                                  "{Cmd:ConsultationCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}{Dest:%s}",
                                  m_dwOrgCmdId, pszAddress, pszDestination);
 }

@@ -64,19 +64,19 @@ CommandChainRecord* NewChainRecord(LONG lInitialError, DWORD dwChainType, CLineD
 
 HANDLE CTapiApp::StartChain(CommandChainRecord* pRecord) {
     // Suspended until the handle is in the record: the thread closes it at its end.
-    HANDLE hThread = CreateThread(nullptr, kChainStackSize, CommandChainTread, pRecord, CREATE_SUSPENDED,
-                                  &pRecord->dwThreadId);
-    if (!hThread) {
+    tvx::ScopedKernelHandle thread(CreateThread(nullptr, kChainStackSize, CommandChainTread, pRecord,
+                                                CREATE_SUSPENDED, &pRecord->dwThreadId));
+    if (!thread) {
         linvoq::FreeChainRecord(pRecord);
         return nullptr;
     }
-    if (!linvoq::RegisterChainThread(hThread)) {
+    if (!linvoq::RegisterChainThread(thread.get())) {
         // A chain StopTapi could not wait for must not run.
-        TerminateThread(hThread, 0);
-        CloseHandle(hThread);
+        TerminateThread(thread.get(), 0);
         linvoq::FreeChainRecord(pRecord);
         return nullptr;
     }
+    HANDLE hThread = thread.release();
     pRecord->hThread = hThread;
     ResumeThread(hThread);
     return hThread;

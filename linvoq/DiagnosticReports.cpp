@@ -10,6 +10,7 @@
 #include "ReportTexts.h"
 #include "TapiApp.h"
 #include "TapiBase.h"
+#include "toolfunc/ScopedGuards.h"
 
 namespace {
 
@@ -19,19 +20,15 @@ const char kSeparator[] =
 const char kProvidersKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Telephony\\Providers";
 const DWORD kMaxProviders = 128;
 
-// Registry key closed on every path.
+// Reading helpers over a registry key that is closed on every path.
 class RegKey {
 public:
-    RegKey() : m_hKey(nullptr) {}
-    ~RegKey() {
-        if (m_hKey) RegCloseKey(m_hKey);
-    }
     bool OpenForReading(HKEY hRoot, const char* pszPath) {
-        return RegOpenKeyExA(hRoot, pszPath, 0, KEY_READ, &m_hKey) == ERROR_SUCCESS;
+        return RegOpenKeyExA(hRoot, pszPath, 0, KEY_READ, m_key.put()) == ERROR_SUCCESS;
     }
     DWORD ReadDword(const char* pszName) {
         DWORD dwValue = 0, dwSize = sizeof dwValue, dwType = 0;
-        if (RegQueryValueExA(m_hKey, pszName, nullptr, &dwType, reinterpret_cast<BYTE*>(&dwValue), &dwSize) !=
+        if (RegQueryValueExA(m_key.get(), pszName, nullptr, &dwType, reinterpret_cast<BYTE*>(&dwValue), &dwSize) !=
                 ERROR_SUCCESS ||
             dwType != REG_DWORD)
             return 0;
@@ -41,7 +38,7 @@ public:
     void ReadText(const char* pszName, char* pszOut, DWORD dwSize) {
         std::memset(pszOut, 0, dwSize);
         DWORD dwType = 0, dwBytes = dwSize - 1;
-        if (RegQueryValueExA(m_hKey, pszName, nullptr, &dwType, reinterpret_cast<BYTE*>(pszOut), &dwBytes) !=
+        if (RegQueryValueExA(m_key.get(), pszName, nullptr, &dwType, reinterpret_cast<BYTE*>(pszOut), &dwBytes) !=
                 ERROR_SUCCESS ||
             (dwType != REG_SZ && dwType != REG_EXPAND_SZ))
             pszOut[0] = '\0';
@@ -49,9 +46,7 @@ public:
     }
 
 private:
-    RegKey(const RegKey&) = delete;
-    RegKey& operator=(const RegKey&) = delete;
-    HKEY m_hKey;
+    tvx::ScopedRegKey m_key;
 };
 
 // File and product version of a file's version resource; both empty without one.

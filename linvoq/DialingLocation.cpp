@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "LibraryState.h"
+#include "toolfunc/ScopedGuards.h"
 #include "TapiApp.h"
 #include "TextRules.h"
 
@@ -51,35 +52,35 @@ void BuildPrefix(char* out, std::uint32_t* len, const char* a, const char* b, co
 
 void CTapiApp::ReadDialingLocation() {
     linvoq::DialingContext& ctx = linvoq::g_Dialing;
-    HKEY hKey = nullptr;
-    long result = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kLocationsKey, 0, kReadAccess, &hKey);
+    tvx::ScopedRegKey key;
+    long result = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kLocationsKey, 0, kReadAccess, key.put());
     SendDebugInfo(5, " RegOpenKeyEx (1) result: 0x%08X", result);
     DWORD dwLocalPos = 0;
     if (result == ERROR_SUCCESS) {
         DWORD size = sizeof dwLocalPos;
-        if (RegQueryValueExA(hKey, "CurrentID", nullptr, nullptr, reinterpret_cast<BYTE*>(&dwLocalPos), &size) !=
-            ERROR_SUCCESS)
+        if (RegQueryValueExA(key.get(), "CurrentID", nullptr, nullptr, reinterpret_cast<BYTE*>(&dwLocalPos),
+                             &size) != ERROR_SUCCESS)
             dwLocalPos = 0;
-        RegFlushKey(hKey);
-        RegCloseKey(hKey);
+        RegFlushKey(key.get());
+        key.reset();
         SendDebugInfo(5, " dwLocalPos: %d", dwLocalPos);
     }
 
     char path[260];
     std::snprintf(path, sizeof path, "%s\\Location%d", kLocationsKey, static_cast<int>(dwLocalPos));
-    result = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, kReadAccess, &hKey);
+    result = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, kReadAccess, key.put());
     SendDebugInfo(5, " RegOpenKeyEx (2) result: 0x%08X", result);
     if (result == ERROR_SUCCESS) {
         DWORD size = sizeof ctx.dwCountry;
-        RegQueryValueExA(hKey, "Country", nullptr, nullptr, reinterpret_cast<BYTE*>(&ctx.dwCountry), &size);
+        RegQueryValueExA(key.get(), "Country", nullptr, nullptr, reinterpret_cast<BYTE*>(&ctx.dwCountry), &size);
         std::snprintf(ctx.szCountry, sizeof ctx.szCountry, "%d", static_cast<int>(ctx.dwCountry));
         ctx.dwCountryLen = static_cast<std::uint32_t>(std::strlen(ctx.szCountry));
-        ReadLocationString(hKey, "OutsideAccess", ctx.szOutsideAccess);
-        ReadLocationString(hKey, "LongDistanceAccess", ctx.szLongDistanceAccess);
-        ReadLocationString(hKey, "AreaCode", ctx.szAreaCode);
-        ReadLocationString(hKey, "PBXBaseNumber", ctx.szPbxBase);
-        RegFlushKey(hKey);
-        RegCloseKey(hKey);
+        ReadLocationString(key.get(), "OutsideAccess", ctx.szOutsideAccess);
+        ReadLocationString(key.get(), "LongDistanceAccess", ctx.szLongDistanceAccess);
+        ReadLocationString(key.get(), "AreaCode", ctx.szAreaCode);
+        ReadLocationString(key.get(), "PBXBaseNumber", ctx.szPbxBase);
+        RegFlushKey(key.get());
+        key.reset();
         BuildPrefix(ctx.szFullPbxPrefix, &ctx.dwFullPbxPrefixLen, ctx.szOutsideAccess, ctx.szLongDistanceAccess,
                     ctx.szAreaCode, ctx.szPbxBase);
         BuildPrefix(ctx.szLocalPbxPrefix, &ctx.dwLocalPbxPrefixLen, ctx.szOutsideAccess, ctx.szPbxBase);

@@ -1,13 +1,14 @@
 // The TAPI callbacks: every line and phone message reaches the host object through them.
 #include <tapi.h>
 
+#include "ScopedLock.h"
 #include "TapiApp.h"
 
 void CALLBACK CTapiApp::LineBaseCallbackFunction(DWORD hDevice, DWORD dwMessage, DWORD_PTR, DWORD_PTR dwParam1,
                                                  DWORD_PTR dwParam2, DWORD_PTR dwParam3) {
     CTapiApp* app = m_pThisTA;
     if (!app) return;
-    EnterCriticalSection(&m_CS);
+    linvoq::ScopedLock lock(&m_CS);
     app->SendDebugInfo(5, "LineBaseCallbackFunction: x%08X x%08X x%08X x%08X x%08X", hDevice, dwMessage, dwParam1,
                        dwParam2, dwParam3);
     DWORD dwCallLineID = 0;
@@ -43,7 +44,6 @@ void CALLBACK CTapiApp::LineBaseCallbackFunction(DWORD hDevice, DWORD dwMessage,
         if (dwParam1 == LINECALLSTATE_IDLE) lineDeallocateCall(hDevice);
         if (bKnownCall) app->SendDeviceInformation(dwCallLineID);
     }
-    LeaveCriticalSection(&m_CS);
 }
 
 void CTapiApp::HandleLineClose(DWORD hLine, DWORD dwParam1) {
@@ -72,7 +72,6 @@ void CALLBACK CTapiApp::PhoneBaseCallbackFunction(DWORD hDevice, DWORD dwMessage
     if (!app) return;
     app->SendDebugInfo(5, "PhoneBaseCallbackFunction: x%08X x%08X x%08X x%08X x%08X", hDevice, dwMessage, dwParam1,
                        dwParam2, dwParam3);
-    EnterCriticalSection(&m_CS);
+    linvoq::ScopedLock lock(&m_CS);
     app->OnPhoneCallbackFunction(hDevice, dwMessage, dwParam1, dwParam2, dwParam3);
-    LeaveCriticalSection(&m_CS);
 }

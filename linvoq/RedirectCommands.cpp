@@ -33,7 +33,7 @@ const DWORD kMaxForwardText = 30;
 
 int CTapiApp::DoRedirect(char* pszAddress, char* pszDestination, char* pszCallData) {
     SendDebugInfo(3, "CTapiApp::DoRedirect %s %s", pszAddress, pszDestination);
-    EnterCriticalSection(&m_CS);
+    linvoq::ScopedLock lock(&m_CS);
     CLineDevice* pDevice = CommandDevice(pszAddress, 5);
     if (pDevice && pDevice->GetLine()) {
         SetLastCTIError(LINEERR_INVALCALLPARAMS);
@@ -46,7 +46,7 @@ int CTapiApp::DoRedirect(char* pszAddress, char* pszDestination, char* pszCallDa
             if (connected >= 0) RedirectConnected(pDevice, pDevice->GetCall(connected), pszDestination, pszCallData);
         }
     }
-    return linvoq::FinishCommand(&m_CS, true,
+    return linvoq::FinishCommand(true,
                                  "{Cmd:DeflectCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}{Dest:%s}",
                                  m_dwOrgCmdId, pszAddress, pszDestination);
 }
@@ -96,7 +96,7 @@ void CTapiApp::RedirectConnected(CLineDevice* pDevice, DWORD hCall, char* pszDes
 
 int CTapiApp::DoPickup(char* pszAddress, char* pszDestination) {
     SendDebugInfo(3, "CTapiApp::DoPickup %s %s", pszAddress, pszDestination);
-    EnterCriticalSection(&m_CS);
+    linvoq::ScopedLock lock(&m_CS);
     CLineDevice* pDevice = CommandDevice(pszAddress, 5);
     if (pDevice && pDevice->GetLine()) {
         SetLastCTIError(LINEERR_INVALLINESTATE);
@@ -136,7 +136,6 @@ int CTapiApp::DoPickup(char* pszAddress, char* pszDestination) {
             }
         }
     }
-    LeaveCriticalSection(&m_CS);
     return GetLastCTIError() >= 0;
 }
 
@@ -168,7 +167,7 @@ int CTapiApp::DoForward(char* pszAddress, char* pszDestination) {
     char szEmpty[1] = "";
     if (!pszDestination) pszDestination = szEmpty;
     SendDebugInfo(3, "CTapiApp::DoForward %s %s", pszAddress, pszDestination);
-    EnterCriticalSection(&m_CS);
+    linvoq::ScopedLock lock(&m_CS);
     // "*" cancels with an empty destination; the caller's text (maybe a literal) stays as it is.
     const char* pszForward = pszDestination[0] == '*' ? "" : pszDestination;
     CLineDevice* pDevice = CommandDevice(pszAddress, 5);
@@ -192,7 +191,7 @@ int CTapiApp::DoForward(char* pszAddress, char* pszDestination) {
             }
         }
     }
-    return linvoq::FinishCommand(&m_CS, true,
+    return linvoq::FinishCommand(true,
                                  "{Cmd:SetForwarding}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}{Dest:%s}",
                                  m_dwOrgCmdId, pszAddress, pszForward);
 }

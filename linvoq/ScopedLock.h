@@ -1,19 +1,10 @@
-// Holds a critical section for the life of a scope.
+// The library lock's scoped guard: the one critical-section guard of all Telvarix code.
 #pragma once
 
-#include <windows.h>
+#include "toolfunc/ScopedGuards.h"
 
 namespace linvoq {
 
-class ScopedLock {
-public:
-    explicit ScopedLock(CRITICAL_SECTION* pLock) : m_pLock(pLock) { EnterCriticalSection(m_pLock); }
-    ~ScopedLock() { LeaveCriticalSection(m_pLock); }
-    ScopedLock(const ScopedLock&) = delete;
-    ScopedLock& operator=(const ScopedLock&) = delete;
-
-private:
-    CRITICAL_SECTION* m_pLock;
-};
+using ScopedLock = tvx::ScopedLock;
 
 }  // namespace linvoq

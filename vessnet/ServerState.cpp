@@ -40,7 +40,9 @@ void ResetSlotState(long pos)
 
 }  // namespace vessnet
 
+#ifdef VESSNET_TEST_EXPORTS
 void VessnetTestOnly_SetClock(VESSNET_TEST_CLOCK pfnNow)
 {
     vessnet::g_pfnClock = pfnNow;
 }
+#endif

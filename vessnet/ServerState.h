@@ -4,6 +4,7 @@
 #include "LineGatherer.h"
 #include "OutputQueue.h"
 #include "TelnetServer.h"
+#include "toolfunc/ScopedGuards.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -50,22 +51,16 @@ inline bool SlotHolds(const TS_CONNECTION& slot, SOCKET s)
 long Now();  // seconds since 1970, from the clock tests may replace
 
 // Re-entrant for its owner: host callbacks run with it held and may call back in.
-class ConnectionLock {
+class ConnectionLock : public tvx::ScopedLock {
 public:
-    ConnectionLock() { EnterCriticalSection(&g_ConnectionLock); }
-    ~ConnectionLock() { LeaveCriticalSection(&g_ConnectionLock); }
-    ConnectionLock(const ConnectionLock&) = delete;
-    ConnectionLock& operator=(const ConnectionLock&) = delete;
+    ConnectionLock() : tvx::ScopedLock(&g_ConnectionLock) {}
 };
 
 // Guards the output queues, so that sends from any thread and FD_WRITE on the window's thread
 // never interleave. Held only around queue work and send(): never while host code runs.
-class OutputLock {
+class OutputLock : public tvx::ScopedLock {
 public:
-    OutputLock() { EnterCriticalSection(&g_OutputLock); }
-    ~OutputLock() { LeaveCriticalSection(&g_OutputLock); }
-    OutputLock(const OutputLock&) = delete;
-    OutputLock& operator=(const OutputLock&) = delete;
+    OutputLock() : tvx::ScopedLock(&g_OutputLock) {}
 };
 
 // Fresh input and output state for a slot that is taken or freed.

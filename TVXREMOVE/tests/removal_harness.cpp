@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "rm_test_names.h"
-#include "test_support.h"
+#include "TestSupport.h"
 #include "toolfunc/AppletWindow.h"
 #include "toolfunc/ProductNames.h"
 #include "toolfunc/ServiceControl.h"

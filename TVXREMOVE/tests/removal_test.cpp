@@ -5,7 +5,7 @@
 
 #include "removal_harness.h"
 #include "rm_test_names.h"
-#include "test_support.h"
+#include "TestSupport.h"
 #include "toolfunc/ProductNames.h"
 
 using namespace rmtest;

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "TestSupport.h"
 
@@ -387,4 +389,54 @@ TEST_F(CommandTest, ChainWhoseConsultationCallNeverHasDialToneEndsSilently) {
     EXPECT_TRUE(JournalLines("lineDial(").empty());
     for (const std::string& e : app->events) EXPECT_NE(e.compare(0, 13, "CommandResult"), 0) << e;
     simHoldReplies(0);
+}
+
+// Whether another thread can take the library lock now (a command that kept it would block
+// the TAPI callback and every later command of other threads).
+static bool LockFreeForOtherThreads() {
+    HANDLE hThread = CreateThread(
+        nullptr, 0,
+        [](LPVOID) -> DWORD {
+            if (!TryEnterCriticalSection(&CTapiApp::m_CS)) return 0;
+            LeaveCriticalSection(&CTapiApp::m_CS);
+            return 1;
+        },
+        nullptr, 0, nullptr);
+    if (!hThread) return false;
+    WaitForSingleObject(hThread, 5000);
+    DWORD dwFree = 0;
+    GetExitCodeThread(hThread, &dwFree);
+    CloseHandle(hThread);
+    return dwFree == 1;
+}
+
+TEST_F(CommandTest, EveryCommandLeavesTheLibraryLockOnEveryPath) {
+    // Accepted requests, refusals on an empty line, and unknown extensions.
+    struct Case {
+        const char* name;
+        std::function<int()> run;
+    };
+    const char* extensions[] = {"201", "202", "999"};
+    for (const char* ext : extensions) {
+        std::vector<Case> cases = {
+            {"MakeCall", [&] { return app->DoMakeCall(Text(ext), Text("203"), 0); }},
+            {"ConsultationCall", [&] { return app->DoConsultationCall(Text(ext), Text("203")); }},
+            {"Answer", [&] { return app->DoAnswer(Text(ext)); }},
+            {"Hangup", [&] { return app->DoHangup(Text(ext)); }},
+            {"Hold", [&] { return app->DoHold(Text(ext)); }},
+            {"Unhold", [&] { return app->DoUnhold(Text(ext)); }},
+            {"Alternate", [&] { return app->DoAlternate(Text(ext)); }},
+            {"Transfer", [&] { return app->DoTransfer(Text(ext)); }},
+            {"Conference", [&] { return app->DoConference(Text(ext)); }},
+            {"Redirect", [&] { return app->DoRedirect(Text(ext), Text("203"), nullptr); }},
+            {"Pickup", [&] { return app->DoPickup(Text(ext), Text("202")); }},
+            {"Forward", [&] { return app->DoForward(Text(ext), Text("203")); }},
+        };
+        for (const Case& c : cases) {
+            c.run();
+            EXPECT_TRUE(LockFreeForOtherThreads()) << c.name << " on " << ext;
+        }
+    }
+    // The first MakeCall on the open line was accepted, so a success path was among them.
+    EXPECT_FALSE(JournalLines("lineMakeCall(").empty());
 }

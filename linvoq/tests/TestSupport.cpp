@@ -19,49 +19,6 @@ LRESULT CALLBACK DebugWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
 }
 }  // namespace
 
-SimLineDesc Line(const char* name, const char* address) {
-    SimLineDesc d = {};
-    d.name = name;
-    d.address = address;
-    d.provider = "Test Provider";
-    d.lineFeatures = LINEFEATURE_MAKECALL;
-    d.addressFeatures = LINEADDRFEATURE_MAKECALL | LINEADDRFEATURE_FORWARD;
-    d.numAddresses = 1;
-    return d;
-}
-
-std::vector<std::string> Journal() {
-    std::vector<std::string> lines;
-    int n = simJournalCount();
-    char buf[1024];
-    for (int i = 0; i < n; ++i) {
-        simJournalGet(i, buf, sizeof buf);
-        lines.push_back(buf);
-    }
-    return lines;
-}
-
-std::vector<std::string> JournalLines(const std::string& prefix) {
-    std::vector<std::string> out;
-    for (const std::string& line : Journal())
-        if (line.compare(0, prefix.size(), prefix) == 0) out.push_back(line);
-    return out;
-}
-
-void Pump(DWORD ms, const std::function<bool()>& done) {
-    DWORD start = GetTickCount();
-    for (;;) {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        if (done && done()) return;
-        if (GetTickCount() - start >= ms) return;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-}
-
 void WriteLocation(DWORD country, const char* outside, const char* longDistance, const char* area, const char* pbx) {
     HKEY hKey;
     RegCreateKeyExA(HKEY_LOCAL_MACHINE, kLocationsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey, nullptr);

@@ -9,20 +9,21 @@
 #include <string>
 #include <vector>
 
+#include "SimTestSupport.h"
 #include "TapiApp.h"
 #include "tapisim.h"
 
 namespace tvxtest {
 
-// A line that start-up keeps: make-call capable, with the given address.
-SimLineDesc Line(const char* name, const char* address);
+// A line that start-up keeps: make-call capable, with the given address; its calls offer no
+// feature unless a test gives them some.
+inline SimLineDesc Line(const char* name, const char* address) {
+    return simtest::Extension(name, address, "Test Provider", 0);
+}
 
-std::vector<std::string> Journal();
-// Journal lines that start with `prefix` (for example "lineOpen(").
-std::vector<std::string> JournalLines(const std::string& prefix);
-
-// Dispatches messages of this thread for `ms` milliseconds, or until `done` returns true.
-void Pump(DWORD ms, const std::function<bool()>& done = nullptr);
+using simtest::Journal;
+using simtest::JournalLines;
+using simtest::Pump;
 
 // Writes the current TAPI dialling location (Location<id> under the Locations key).
 void WriteLocation(DWORD country, const char* outside, const char* longDistance, const char* area, const char* pbx);

@@ -64,46 +64,6 @@ PhoneApp::~PhoneApp() {
     if (result == 0) phoneShutdown(handle);
 }
 
-SimLineDesc Extension(const char* name, const char* address) {
-    SimLineDesc d = {};
-    d.name = name;
-    d.address = address;
-    d.provider = "Test PBX";
-    d.lineFeatures = LINEFEATURE_MAKECALL;
-    d.addressFeatures = LINEADDRFEATURE_MAKECALL | LINEADDRFEATURE_FORWARD;
-    d.callFeatures = LINECALLFEATURE_ANSWER | LINECALLFEATURE_DROP;
-    d.numAddresses = 1;
-    return d;
-}
-
-void Pump(DWORD ms, const std::function<bool()>& done) {
-    DWORD start = GetTickCount();
-    for (;;) {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-        if (done && done()) return;
-        if (GetTickCount() - start >= ms) return;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-}
-
-std::vector<std::string> Journal() {
-    std::vector<std::string> lines;
-    char buf[512];
-    for (int i = 0, n = simJournalCount(); i < n; ++i) {
-        simJournalGet(i, buf, sizeof buf);
-        lines.push_back(buf);
-    }
-    return lines;
-}
-
-std::vector<std::string> JournalLines(const std::string& prefix) {
-    std::vector<std::string> out;
-    for (const std::string& line : Journal())
-        if (line.compare(0, prefix.size(), prefix) == 0) out.push_back(line);
-    return out;
-}
-
 std::vector<unsigned char> Buffer(DWORD size) {
     std::vector<unsigned char> buffer(size < 4 ? 4 : size, 0xCD);
     std::memcpy(buffer.data(), &size, sizeof size);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "SimTestSupport.h"
 #include "tapisim.h"
 
 namespace simtest {
@@ -60,15 +61,6 @@ struct PhoneApp {
     DWORD numDevs = 0;
     DWORD api = 0;
 };
-
-// A make-call capable line with an address, as the default PBX has them.
-SimLineDesc Extension(const char* name, const char* address);
-
-// Dispatches this thread's messages for `ms` milliseconds, or until `done` holds.
-void Pump(DWORD ms, const std::function<bool()>& done = nullptr);
-
-std::vector<std::string> Journal();
-std::vector<std::string> JournalLines(const std::string& prefix);
 
 // A structure buffer of `size` bytes with dwTotalSize set and the rest filled with 0xCD.
 std::vector<unsigned char> Buffer(DWORD size);
