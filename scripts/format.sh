@@ -21,7 +21,7 @@ if [ $# -gt 0 ]; then
     files=("$@")
 else
     # Tracked files only: build trees and scratch files are never touched.
-    mapfile -t files < <(git ls-files -- linvoq vessnet toolfunc host applet TVXREMOVE sim bench lang help setup |
+    mapfile -t files < <(git ls-files -- linvoq vessnet toolfunc host applet TVXREMOVE sim bench lang help setup fuzz |
                          grep -E '\.(c|cc|cpp|h|hpp)$')
 fi
 
