@@ -1,9 +1,7 @@
 #include "CommandMode.h"
 
-RemoveMode ChooseMode(const char* pszCommandTail)
-{
-    if (!pszCommandTail || pszCommandTail[0] == '\0')
-        return RemoveMode::None;
+RemoveMode ChooseMode(const char* pszCommandTail) {
+    if (!pszCommandTail || pszCommandTail[0] == '\0') return RemoveMode::None;
     switch (pszCommandTail[1]) {
     case 'I':
     case 'i':

@@ -8,8 +8,7 @@
 
 TOOLFUNC_DEBUG_PREFIX("REMOVE: ");
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR lpCmdLine, int)
-{
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR lpCmdLine, int) {
     switch (ChooseMode(lpCmdLine)) {
     case RemoveMode::Install:
         InstallProduct();

@@ -11,8 +11,8 @@
 // A path with a blank is put in double quotes: the service manager reads an unquoted
 // "C:\Program Files\X\Y.EXE" as the program "C:\Program" followed by arguments.
 // False, with pszOut empty, when the result would not fit: a cut path registers a wrong program.
-bool ChooseServiceProgram(const char* pszBeside, bool bBesideExists, const char* pszSystemDir,
-                          const char* pszProgram, char* pszOut, std::size_t size);
+bool ChooseServiceProgram(const char* pszBeside, bool bBesideExists, const char* pszSystemDir, const char* pszProgram,
+                          char* pszOut, std::size_t size);
 
 // pszPath in double quotes if it holds a blank and is not quoted yet, else unchanged.
 // False, with pszOut empty, when the result would not fit.

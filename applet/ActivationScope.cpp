@@ -3,12 +3,10 @@
 namespace {
 HANDLE s_hActCtx = INVALID_HANDLE_VALUE;
 const WORD kManifestId = 2;
-}
+}  // namespace
 
-void CreateModuleActivationContext(HINSTANCE hModule)
-{
-    if (s_hActCtx != INVALID_HANDLE_VALUE)
-        return;
+void CreateModuleActivationContext(HINSTANCE hModule) {
+    if (s_hActCtx != INVALID_HANDLE_VALUE) return;
     char szPath[MAX_PATH] = "";
     GetModuleFileNameA(hModule, szPath, MAX_PATH);
     ACTCTXA ctx = {};
@@ -20,21 +18,15 @@ void CreateModuleActivationContext(HINSTANCE hModule)
     s_hActCtx = CreateActCtxA(&ctx);
 }
 
-void ReleaseModuleActivationContext()
-{
-    if (s_hActCtx != INVALID_HANDLE_VALUE)
-        ReleaseActCtx(s_hActCtx);
+void ReleaseModuleActivationContext() {
+    if (s_hActCtx != INVALID_HANDLE_VALUE) ReleaseActCtx(s_hActCtx);
     s_hActCtx = INVALID_HANDLE_VALUE;
 }
 
-CActivationScope::CActivationScope()
-{
-    if (s_hActCtx != INVALID_HANDLE_VALUE)
-        m_bActive = ActivateActCtx(s_hActCtx, &m_ulCookie) != FALSE;
+CActivationScope::CActivationScope() {
+    if (s_hActCtx != INVALID_HANDLE_VALUE) m_bActive = ActivateActCtx(s_hActCtx, &m_ulCookie) != FALSE;
 }
 
-CActivationScope::~CActivationScope()
-{
-    if (m_bActive)
-        DeactivateActCtx(0, m_ulCookie);
+CActivationScope::~CActivationScope() {
+    if (m_bActive) DeactivateActCtx(0, m_ulCookie);
 }

@@ -24,8 +24,7 @@ static CCtrlPan s_ctrlPan;
 
 namespace {
 
-void InitComForPlatform()
-{
+void InitComForPlatform() {
     OSVERSIONINFOA info = {};
     info.dwOSVersionInfoSize = sizeof info;
     GetVersionExA(&info);
@@ -35,15 +34,13 @@ void InitComForPlatform()
         CoInitialize(NULL);
 }
 
-void InitCommonControlsForApplet()
-{
+void InitCommonControlsForApplet() {
     CActivationScope scope;
     INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES};
     InitCommonControlsEx(&icc);
 }
 
-LONG FillNewInquire(NEWCPLINFOA* pInfo)
-{
+LONG FillNewInquire(NEWCPLINFOA* pInfo) {
     pInfo->dwSize = sizeof(NEWCPLINFOA);
     pInfo->dwFlags = 0;
     pInfo->dwHelpContext = 0;
@@ -56,21 +53,18 @@ LONG FillNewInquire(NEWCPLINFOA* pInfo)
 
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID)
-{
+extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID) {
     switch (dwReason) {
     case DLL_PROCESS_ATTACH:
         g_hModule = hInstance;
         g_hLanguage = LoadLibraryA(TVX_LANGUAGE_LIBRARY);
-        if (!g_hLanguage)
-            g_hLanguage = hInstance;
+        if (!g_hLanguage) g_hLanguage = hInstance;
         CreateModuleActivationContext(hInstance);
         InitComForPlatform();
         InitCommonControlsForApplet();
         break;
     case DLL_PROCESS_DETACH:
-        if (g_hLanguage && g_hLanguage != g_hModule)
-            FreeLibrary(g_hLanguage);
+        if (g_hLanguage && g_hLanguage != g_hModule) FreeLibrary(g_hLanguage);
         g_hLanguage = NULL;
         ReleaseModuleActivationContext();
         break;
@@ -78,10 +72,8 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID)
     return TRUE;
 }
 
-extern "C" __declspec(dllexport) LONG APIENTRY CPlApplet(HWND hWndCPl, UINT uMsg, LPARAM, LPARAM lParam2)
-{
-    if (!g_pApplet)
-        return 0;
+extern "C" __declspec(dllexport) LONG APIENTRY CPlApplet(HWND hWndCPl, UINT uMsg, LPARAM, LPARAM lParam2) {
+    if (!g_pApplet) return 0;
     switch (uMsg) {
     case CPL_INQUIRE: {
         CPLINFO* pInfo = reinterpret_cast<CPLINFO*>(lParam2);

@@ -24,7 +24,7 @@ extern WPARAM g_nLastHitTest;  // wParam of the last WM_NCLBUTTONDOWN on the she
 
 // Settings page.
 extern bool g_bSettingsChanged;
-extern int g_nUseProtocol;       // 0 to 3
+extern int g_nUseProtocol;  // 0 to 3
 extern unsigned g_nStartDelay;
 
 // Service monitor: the id is the run flag (0 asks the thread to stop).

@@ -6,8 +6,7 @@ namespace {
 char s_szText[2048];
 }
 
-const char* LoadLanguageString(UINT uId)
-{
+const char* LoadLanguageString(UINT uId) {
     s_szText[0] = '\0';
     LoadStringA(g_hLanguage, uId, s_szText, sizeof s_szText - 1);
     return s_szText;

@@ -30,8 +30,7 @@ HWND s_hWnd = NULL;
 
 HINSTANCE ThisModule() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
 
-sockaddr_in Address(u_long ulHostOrderIp, unsigned short nPort)
-{
+sockaddr_in Address(u_long ulHostOrderIp, unsigned short nPort) {
     sockaddr_in address;
     std::memset(&address, 0, sizeof address);
     address.sin_family = AF_INET;
@@ -52,40 +51,33 @@ private:
 
 }  // namespace
 
-bool IsPortTestToken(const char* pBytes, int nBytes)
-{
+bool IsPortTestToken(const char* pBytes, int nBytes) {
     return nBytes == static_cast<int>(sizeof kToken) && std::memcmp(pBytes, &kToken, sizeof kToken) == 0;
 }
 
-CTcpPortTest::CTcpPortTest()
-{
+CTcpPortTest::CTcpPortTest() {
     WSADATA data;
     s_bWinSockStarted = WSAStartup(MAKEWORD(2, 0), &data) == 0;
 }
 
-CTcpPortTest::~CTcpPortTest()
-{
-    if (s_bWinSockStarted)
-        WSACleanup();
+CTcpPortTest::~CTcpPortTest() {
+    if (s_bWinSockStarted) WSACleanup();
     s_bWinSockStarted = false;
 }
 
-int CTcpPortTest::PortTest(unsigned int nPort)
-{
+int CTcpPortTest::PortTest(unsigned int nPort) {
     CreateHiddenWindow();
     s_bReceived = false;
     s_nPort = static_cast<unsigned short>(nPort);
     s_serverAddress = Address(INADDR_ANY, s_nPort);
     s_targetAddress = Address(INADDR_LOOPBACK, s_nPort);
-    if (nPort < kLowestPort || nPort > kHighestPort)
-        return PORT_OUT_OF_RANGE;
+    if (nPort < kLowestPort || nPort > kHighestPort) return PORT_OUT_OF_RANGE;
 
     CClearOnExit clear(*this);
     return RunSocketTest();
 }
 
-void CTcpPortTest::Clear()
-{
+void CTcpPortTest::Clear() {
     s_client.reset();
     s_accepted.reset();
     s_server.reset();
@@ -99,8 +91,7 @@ void CTcpPortTest::Clear()
     }
 }
 
-void CTcpPortTest::CreateHiddenWindow()
-{
+void CTcpPortTest::CreateHiddenWindow() {
     CActivationScope scope;
     WNDCLASSA wc = {};
     wc.style = CS_VREDRAW | CS_HREDRAW | CS_OWNDC;
@@ -109,28 +100,23 @@ void CTcpPortTest::CreateHiddenWindow()
     wc.lpszClassName = kWindowClass;
     // A class still registered from an out-of-range call keeps its window.
     if (RegisterClassA(&wc))
-        s_hWnd = CreateWindowA(kWindowClass, kWindowClass, WS_OVERLAPPEDWINDOW, 10, 10, 200, 100,
-                               NULL, NULL, ThisModule(), NULL);
+        s_hWnd = CreateWindowA(kWindowClass, kWindowClass, WS_OVERLAPPEDWINDOW, 10, 10, 200, 100, NULL, NULL,
+                               ThisModule(), NULL);
 }
 
-int CTcpPortTest::RunSocketTest()
-{
+int CTcpPortTest::RunSocketTest() {
     WSASetLastError(0);
     s_server.reset(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
-    if (!s_server)
-        return PORT_NO_SOCKET;
+    if (!s_server) return PORT_NO_SOCKET;
     WSASetLastError(0);
-    if (WSAAsyncSelect(s_server.get(), s_hWnd, WM_SOCKET_NOTIFY, FD_ACCEPT) != 0)
-        return PORT_NO_SELECT;
+    if (WSAAsyncSelect(s_server.get(), s_hWnd, WM_SOCKET_NOTIFY, FD_ACCEPT) != 0) return PORT_NO_SELECT;
     WSASetLastError(0);
     s_client.reset(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
-    if (!s_client)
-        return PORT_NO_SOCKET;
+    if (!s_client) return PORT_NO_SOCKET;
     WSASetLastError(0);
     if (bind(s_server.get(), reinterpret_cast<sockaddr*>(&s_serverAddress), sizeof s_serverAddress) != 0)
         return PORT_BIND_FAILED;
-    if (listen(s_server.get(), 5) != 0)
-        return PORT_LISTEN_FAILED;
+    if (listen(s_server.get(), 5) != 0) return PORT_LISTEN_FAILED;
     WSASetLastError(0);
     if (connect(s_client.get(), reinterpret_cast<sockaddr*>(&s_targetAddress), sizeof s_targetAddress) != 0 &&
         WSAGetLastError() != WSAEWOULDBLOCK)
@@ -142,8 +128,7 @@ int CTcpPortTest::RunSocketTest()
     return s_bReceived ? PORT_USABLE : PORT_NO_TOKEN;
 }
 
-void CTcpPortTest::WaitForToken()
-{
+void CTcpPortTest::WaitForToken() {
     for (int i = 0; i < kWaitRounds && !s_bReceived; ++i) {
         Sleep(kWaitStepMs);
         MSG msg;
@@ -154,12 +139,9 @@ void CTcpPortTest::WaitForToken()
     }
 }
 
-LRESULT CALLBACK CTcpPortTest::HiddenWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
-{
-    if (uMsg != WM_SOCKET_NOTIFY)
-        return DefWindowProcA(hWnd, uMsg, wParam, lParam);
-    if (WSAGETSELECTERROR(lParam) != 0)
-        return 0;
+LRESULT CALLBACK CTcpPortTest::HiddenWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    if (uMsg != WM_SOCKET_NOTIFY) return DefWindowProcA(hWnd, uMsg, wParam, lParam);
+    if (WSAGETSELECTERROR(lParam) != 0) return 0;
     switch (WSAGETSELECTEVENT(lParam)) {
     case FD_ACCEPT:
         OnAccept();
@@ -171,28 +153,21 @@ LRESULT CALLBACK CTcpPortTest::HiddenWindowProc(HWND hWnd, UINT uMsg, WPARAM wPa
     return 0;
 }
 
-void CTcpPortTest::OnAccept()
-{
+void CTcpPortTest::OnAccept() {
     SOCKET s = accept(s_server.get(), NULL, NULL);
-    if (s == INVALID_SOCKET)
-        return;
+    if (s == INVALID_SOCKET) return;
     // A second connection replaces the first; the first must not leak.
     s_accepted.reset(s);
     WSAAsyncSelect(s_accepted.get(), s_hWnd, WM_SOCKET_NOTIFY, FD_READ);
 }
 
-void CTcpPortTest::OnRead()
-{
+void CTcpPortTest::OnRead() {
     char bytes[sizeof kToken] = {};
     int n = recv(s_accepted.get(), bytes, sizeof bytes, 0);
-    if (IsPortTestToken(bytes, n))
-        s_bReceived = true;
+    if (IsPortTestToken(bytes, n)) s_bReceived = true;
 }
 
 // Created when the module loads, so WinSock is up before the first test.
 static CTcpPortTest s_portTest;
 
-CTcpPortTest& ThePortTest()
-{
-    return s_portTest;
-}
+CTcpPortTest& ThePortTest() { return s_portTest; }

@@ -13,15 +13,15 @@
 class CTcpPortTest {
 public:
     enum Result {
-        PORT_USABLE = 0,         // the token arrived
-        PORT_NO_SOCKET = 1,      // a socket could not be created
-        PORT_NO_SELECT = 2,      // event selection on the listener failed
-        PORT_BIND_FAILED = 3,    // port in use or not allowed
+        PORT_USABLE = 0,       // the token arrived
+        PORT_NO_SOCKET = 1,    // a socket could not be created
+        PORT_NO_SELECT = 2,    // event selection on the listener failed
+        PORT_BIND_FAILED = 3,  // port in use or not allowed
         PORT_LISTEN_FAILED = 4,
         PORT_CONNECT_FAILED = 5,
-        PORT_SEND_FAILED = 6,    // the token was not sent whole
-        PORT_NO_TOKEN = 7,       // the token did not arrive in time
-        PORT_OUT_OF_RANGE = 8,   // outside 1025 to 65535; nothing was tried
+        PORT_SEND_FAILED = 6,   // the token was not sent whole
+        PORT_NO_TOKEN = 7,      // the token did not arrive in time
+        PORT_OUT_OF_RANGE = 8,  // outside 1025 to 65535; nothing was tried
     };
 
     CTcpPortTest();           // starts WinSock 2.0

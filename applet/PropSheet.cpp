@@ -55,20 +55,17 @@ const CaptionText kCaptions[] = {
 const UINT kProtocolEntries[] = {IDS_PROTOCOL_OFF, IDS_PROTOCOL_NORMAL, IDS_PROTOCOL_LINES, IDS_PROTOCOL_TRACE};
 
 // The host program's folder if the file is there, else the bare name for the Windows folder.
-void ChooseSettingsFilePath()
-{
+void ChooseSettingsFilePath() {
     lstrcpynA(SettingsFilePath, GetExeDirectory(), MAX_PATH);
     AddBackslash(SettingsFilePath);
-    lstrcpynA(SettingsFilePath + lstrlenA(SettingsFilePath), TVX_SETTINGS_FILE,
-              MAX_PATH - lstrlenA(SettingsFilePath));
+    lstrcpynA(SettingsFilePath + lstrlenA(SettingsFilePath), TVX_SETTINGS_FILE, MAX_PATH - lstrlenA(SettingsFilePath));
     if (GetFileAttributesA(SettingsFilePath) == INVALID_FILE_ATTRIBUTES)
         lstrcpynA(SettingsFilePath, TVX_SETTINGS_FILE, MAX_PATH);
 }
 
 // The marker lets other programs find the open applet; a taskbar button and a minimise box
 // because the sheet is a top-level window of its own.
-void SetUpSheetWindow(HWND hWndPage)
-{
+void SetUpSheetWindow(HWND hWndPage) {
     g_hWndPage = hWndPage;
     g_hWndSheet = GetParent(hWndPage);
     SetWindowLongPtrA(g_hWndSheet, GWLP_USERDATA, APPLET_WINDOW_MARKER);
@@ -78,19 +75,14 @@ void SetUpSheetWindow(HWND hWndPage)
     SetWindowLongPtrA(g_hWndSheet, GWL_STYLE, style | WS_MINIMIZEBOX);
 }
 
-void SubclassSheetWindow()
-{
+void SubclassSheetWindow() {
     g_pfnPreviousSheetProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(g_hWndSheet, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SubclassWindowProc)));
 }
 
-void ShowHelp()
-{
-    ShowHelpContext(TVX_HELP_FILE, kHelpContext);
-}
+void ShowHelp() { ShowHelpContext(TVX_HELP_FILE, kHelpContext); }
 
-INT_PTR OnInitDialog(HWND hDlg)
-{
+INT_PTR OnInitDialog(HWND hDlg) {
     SetUpSheetWindow(hDlg);
     CCplPropSheet::LoadSettings();
     CCplPropSheet::UpdateLanguage();
@@ -99,8 +91,7 @@ INT_PTR OnInitDialog(HWND hDlg)
     return TRUE;
 }
 
-void OnCommand(WPARAM wParam)
-{
+void OnCommand(WPARAM wParam) {
     WORD wControl = LOWORD(wParam);
     CCplPropSheet::TrackChange(wControl, HIWORD(wParam));
     switch (wControl) {
@@ -115,10 +106,8 @@ void OnCommand(WPARAM wParam)
     }
 }
 
-void OnNotify(HWND hDlg, const NMHDR* pHeader)
-{
-    if (pHeader->idFrom != 0)
-        return;
+void OnNotify(HWND hDlg, const NMHDR* pHeader) {
+    if (pHeader->idFrom != 0) return;
     if (pHeader->code == static_cast<UINT>(PSN_HELP)) {
         ShowHelp();
     } else if (pHeader->code == static_cast<UINT>(PSN_APPLY)) {
@@ -129,8 +118,7 @@ void OnNotify(HWND hDlg, const NMHDR* pHeader)
 
 }  // namespace
 
-CCplPropSheet::CCplPropSheet(HWND hWndParent)
-{
+CCplPropSheet::CCplPropSheet(HWND hWndParent) {
     g_pSheet = this;
     ChooseSettingsFilePath();
 
@@ -158,13 +146,9 @@ CCplPropSheet::CCplPropSheet(HWND hWndParent)
     PropertySheetA(&header);
 }
 
-CCplPropSheet::~CCplPropSheet()
-{
-    StopThread();
-}
+CCplPropSheet::~CCplPropSheet() { StopThread(); }
 
-void CCplPropSheet::UpdateLanguage()
-{
+void CCplPropSheet::UpdateLanguage() {
     for (const CaptionText& caption : kCaptions)
         SetDlgItemTextA(g_hWndPage, caption.nControl, LoadLanguageString(caption.uText));
 
@@ -179,8 +163,7 @@ void CCplPropSheet::UpdateLanguage()
     SendMessageA(hList, CB_SETCURSEL, g_nUseProtocol, 0);
 }
 
-LRESULT CALLBACK SubclassWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
-{
+LRESULT CALLBACK SubclassWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
     if (uMsg == WM_NCLBUTTONDOWN) {
         g_nLastHitTest = wParam;
     } else if (uMsg == WM_CAPTURECHANGED && g_nLastHitTest == HTMINBUTTON) {
@@ -194,8 +177,7 @@ LRESULT CALLBACK SubclassWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM 
     return CallWindowProcA(g_pfnPreviousSheetProc, hWnd, uMsg, wParam, lParam);
 }
 
-INT_PTR CALLBACK Page1Proc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam)
-{
+INT_PTR CALLBACK Page1Proc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam) {
     switch (uMsg) {
     case WM_INITDIALOG:
         return OnInitDialog(hDlg);

@@ -29,46 +29,38 @@ public:
     ~CFillingControls() { s_bFillingControls = false; }
 };
 
-void ReadValue(const char* pszKey, const char* pszDefault, char (&szValue)[kValueBuffer])
-{
+void ReadValue(const char* pszKey, const char* pszDefault, char (&szValue)[kValueBuffer]) {
     GetPrivateProfileStringA(kSection, pszKey, pszDefault, szValue, kValueBuffer, SettingsFilePath);
 }
 
-void WriteValue(const char* pszKey, const char* pszValue)
-{
+void WriteValue(const char* pszKey, const char* pszValue) {
     WritePrivateProfileStringA(kSection, pszKey, pszValue, SettingsFilePath);
 }
 
-void WriteNumber(const char* pszKey, int nValue)
-{
+void WriteNumber(const char* pszKey, int nValue) {
     char szValue[16];
     snprintf(szValue, sizeof szValue, "%d", nValue);
     WriteValue(pszKey, szValue);
 }
 
-unsigned FindFreePort()
-{
+unsigned FindFreePort() {
     for (unsigned nPort = kFirstFreePortCandidate; nPort <= kLastFreePortCandidate; ++nPort)
-        if (ThePortTest().PortTest(nPort) == CTcpPortTest::PORT_USABLE)
-            return nPort;
+        if (ThePortTest().PortTest(nPort) == CTcpPortTest::PORT_USABLE) return nPort;
     return 0;
 }
 
-bool IsSettingControl(WORD wControl)
-{
+bool IsSettingControl(WORD wControl) {
     return wControl == IDC_PORT || wControl == IDC_FILTER_INBOUND || wControl == IDC_FILTER_OUTBOUND ||
            wControl == IDC_START_DELAY || wControl == IDC_PROTOCOL;
 }
 
-void ShowPageMessage(UINT uText, UINT uIcon)
-{
+void ShowPageMessage(UINT uText, UINT uIcon) {
     char szText[2048];
     lstrcpynA(szText, LoadLanguageString(uText), sizeof szText);
     MessageBoxA(g_hWndPage, szText, LoadLanguageString(IDS_MESSAGE_CAPTION), uIcon);
 }
 
-void SavePort()
-{
+void SavePort() {
     char szText[256] = "";
     GetDlgItemTextA(g_hWndPage, IDC_PORT, szText, sizeof szText);
     int nValue = ConvertDecimal(szText);
@@ -83,8 +75,7 @@ void SavePort()
     WriteValue("Port", szPort);
 }
 
-void SaveControlText(int nControl, const char* pszKey)
-{
+void SaveControlText(int nControl, const char* pszKey) {
     char szText[256] = "";
     GetDlgItemTextA(g_hWndPage, nControl, szText, sizeof szText);
     WriteValue(pszKey, szText);
@@ -108,8 +99,7 @@ const PortTestMessage kPortTestMessages[] = {
     {IDS_PORT_OUT_OF_RANGE, MB_ICONINFORMATION},
 };
 
-PortTestMessage PortTestMessageFor(int nResult)
-{
+PortTestMessage PortTestMessageFor(int nResult) {
     if (nResult < 0 || nResult >= static_cast<int>(sizeof kPortTestMessages / sizeof kPortTestMessages[0]))
         return kPortTestMessages[CTcpPortTest::PORT_USABLE];
     return kPortTestMessages[nResult];
@@ -117,15 +107,13 @@ PortTestMessage PortTestMessageFor(int nResult)
 
 }  // namespace
 
-void CCplPropSheet::LoadSettings()
-{
+void CCplPropSheet::LoadSettings() {
     CFillingControls filling;
     char szValue[kValueBuffer];
 
     ReadValue("Port", "", szValue);
     unsigned nPort = PortFromSettingsText(szValue);
-    if (nPort == 0)
-        nPort = FindFreePort();  // only shown; written at the next Apply
+    if (nPort == 0) nPort = FindFreePort();  // only shown; written at the next Apply
     SetDlgItemInt(g_hWndPage, IDC_PORT, nPort, FALSE);
 
     ReadValue("FilterInbound", "", szValue);
@@ -147,30 +135,24 @@ void CCplPropSheet::LoadSettings()
     g_bSettingsChanged = false;
 }
 
-void CCplPropSheet::TrackChange(WORD wControl, WORD wNotification)
-{
-    if (s_bFillingControls || !IsSettingControl(wControl))
-        return;
+void CCplPropSheet::TrackChange(WORD wControl, WORD wNotification) {
+    if (s_bFillingControls || !IsSettingControl(wControl)) return;
     bool bEdit = wControl != IDC_PROTOCOL && wNotification == EN_CHANGE;
     bool bSelection = wControl == IDC_PROTOCOL && wNotification == CBN_SELCHANGE;
-    if (!bEdit && !bSelection)
-        return;
+    if (!bEdit && !bSelection) return;
     g_bSettingsChanged = true;
     SendMessageA(g_hWndSheet, PSM_CHANGED, reinterpret_cast<WPARAM>(g_hWndPage), 0);
 }
 
-void CCplPropSheet::SaveSettings()
-{
-    if (!g_bSettingsChanged)
-        return;
+void CCplPropSheet::SaveSettings() {
+    if (!g_bSettingsChanged) return;
     CFillingControls filling;  // putting the corrected port back is no new change
     SavePort();
     SaveControlText(IDC_FILTER_INBOUND, "FilterInbound");
     SaveControlText(IDC_FILTER_OUTBOUND, "FilterOutbound");
 
     LRESULT nSelection = SendDlgItemMessageA(g_hWndPage, IDC_PROTOCOL, CB_GETCURSEL, 0, 0);
-    if (nSelection != CB_ERR)
-        g_nUseProtocol = static_cast<int>(nSelection);
+    if (nSelection != CB_ERR) g_nUseProtocol = static_cast<int>(nSelection);
     WriteNumber("UseProtocol", g_nUseProtocol);
 
     g_nStartDelay = GetDlgItemInt(g_hWndPage, IDC_START_DELAY, NULL, FALSE);
@@ -178,8 +160,7 @@ void CCplPropSheet::SaveSettings()
     g_bSettingsChanged = false;
 }
 
-void CCplPropSheet::OnPortTestButton()
-{
+void CCplPropSheet::OnPortTestButton() {
     unsigned nPort = GetDlgItemInt(g_hWndPage, IDC_PORT, NULL, FALSE);
     PortTestMessage message = PortTestMessageFor(ThePortTest().PortTest(nPort));
     ShowPageMessage(message.uText, message.uIcon);

@@ -3,7 +3,7 @@
 
 const unsigned kFirstFreePortCandidate = 25001;  // searched when the file holds no port
 const unsigned kLastFreePortCandidate = 25010;
-const unsigned kReplacementPort = 25001;         // saved instead of a port out of range
+const unsigned kReplacementPort = 25001;  // saved instead of a port out of range
 
 // Decimal as the C runtime reads it: leading blanks, an optional sign, digits; no digits give
 // 0; values beyond the int range saturate.

@@ -49,8 +49,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     LocationText(data, digitsOnly, ctx.szLongDistanceAccess);
     LocationText(data, digitsOnly, ctx.szAreaCode);
     LocationText(data, digitsOnly, ctx.szPbxBase);
-    std::snprintf(ctx.szFullPbxPrefix, sizeof ctx.szFullPbxPrefix, "%.30s",
-                  (std::string(ctx.szOutsideAccess) + ctx.szLongDistanceAccess + ctx.szAreaCode + ctx.szPbxBase).c_str());
+    std::snprintf(
+        ctx.szFullPbxPrefix, sizeof ctx.szFullPbxPrefix, "%.30s",
+        (std::string(ctx.szOutsideAccess) + ctx.szLongDistanceAccess + ctx.szAreaCode + ctx.szPbxBase).c_str());
     ctx.dwFullPbxPrefixLen = static_cast<std::uint32_t>(std::strlen(ctx.szFullPbxPrefix));
     std::snprintf(ctx.szLocalPbxPrefix, sizeof ctx.szLocalPbxPrefix, "%.30s",
                   (std::string(ctx.szOutsideAccess) + ctx.szPbxBase).c_str());
@@ -72,7 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         // Digits only, "#", "*" and brackets of an internal number, or the rebuilt
         // "+CC REST" when the translation gave nothing.
         if (result[0] == '+')
-            FUZZ_CHECK(AllOf(result + 1, "0123456789 ") && std::string(answer.answer.c_str()).find_first_of("0123456789") == std::string::npos);
+            FUZZ_CHECK(AllOf(result + 1, "0123456789 ") &&
+                       std::string(answer.answer.c_str()).find_first_of("0123456789") == std::string::npos);
         else
             FUZZ_CHECK(AllOf(result, "0123456789"));
     }

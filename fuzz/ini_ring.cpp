@@ -49,8 +49,10 @@ bool HasSmallIntegerConversion(const char* p) {
             while (*q >= '0' && *q <= '9') ++q;
             if (q - precision > 1) return false;
         }
-        if ((q[0] == 'h' && q[1] == 'h') || (q[0] == 'l' && q[1] == 'l')) q += 2;
-        else if (*q == 'h' || *q == 'l') ++q;
+        if ((q[0] == 'h' && q[1] == 'h') || (q[0] == 'l' && q[1] == 'l'))
+            q += 2;
+        else if (*q == 'h' || *q == 'l')
+            ++q;
         if (*q && std::strchr("diuxXo", *q)) return true;
     }
     return false;

@@ -23,24 +23,25 @@ void GatherStream(const std::string& stream) {
         FUZZ_CHECK(length < vessnet::kLineSize);
         if (!vessnet::IsLineEnd(c)) {
             since += c;
-            FUZZ_CHECK(g == (since.size() < vessnet::kLineSize ? vessnet::Gathered::Stored : vessnet::Gathered::Skipped));
+            FUZZ_CHECK(g ==
+                       (since.size() < vessnet::kLineSize ? vessnet::Gathered::Stored : vessnet::Gathered::Skipped));
             continue;
         }
         switch (g) {
-            case vessnet::Gathered::Complete:
-                FUZZ_CHECK(std::string(line, length) == since);
-                FUZZ_CHECK(std::strlen(line) == length);
-                vessnet::ClearLine(line, length);
-                break;
-            case vessnet::Gathered::Ignored:
-                FUZZ_CHECK(since.empty());
-                break;
-            case vessnet::Gathered::Dropped:
-                FUZZ_CHECK(since.size() >= vessnet::kLineSize);
-                FUZZ_CHECK(skip.bytes == since.size());
-                break;
-            default:
-                FUZZ_CHECK(!"a line end is never stored or skipped");
+        case vessnet::Gathered::Complete:
+            FUZZ_CHECK(std::string(line, length) == since);
+            FUZZ_CHECK(std::strlen(line) == length);
+            vessnet::ClearLine(line, length);
+            break;
+        case vessnet::Gathered::Ignored:
+            FUZZ_CHECK(since.empty());
+            break;
+        case vessnet::Gathered::Dropped:
+            FUZZ_CHECK(since.size() >= vessnet::kLineSize);
+            FUZZ_CHECK(skip.bytes == since.size());
+            break;
+        default:
+            FUZZ_CHECK(!"a line end is never stored or skipped");
         }
         since.clear();
     }
@@ -56,28 +57,28 @@ void TokenOperations(FuzzedDataProvider& data) {
         FUZZ_CHECK(std::strlen(entry) < vessnet::kTokenEntrySize);
         std::size_t before = std::strlen(list);
         switch (op) {
-            case 0:
-                vessnet::TokenListSet(list, entry);
-                FUZZ_CHECK(std::strcmp(list, entry) == 0);
-                break;
-            case 1:
-                vessnet::TokenListAdd(list, entry);
-                if (before + std::strlen(entry) < vessnet::kTokenListSize - 1)
-                    FUZZ_CHECK(vessnet::TokenListMatches(list, entry));
-                break;
-            case 2:
-                vessnet::TokenListRemove(list, entry);
-                FUZZ_CHECK(std::strlen(list) <= before);
-                break;
-            case 3: {
-                char first[vessnet::kFirstTokenSize];
-                vessnet::TokenListFirst(first, list);
-                FUZZ_CHECK(std::strlen(first) < vessnet::kFirstTokenSize - 1);
-                FUZZ_CHECK(!std::strchr(first, '|'));
-                break;
-            }
-            default:
-                vessnet::TokenListMatches(list, token.c_str());
+        case 0:
+            vessnet::TokenListSet(list, entry);
+            FUZZ_CHECK(std::strcmp(list, entry) == 0);
+            break;
+        case 1:
+            vessnet::TokenListAdd(list, entry);
+            if (before + std::strlen(entry) < vessnet::kTokenListSize - 1)
+                FUZZ_CHECK(vessnet::TokenListMatches(list, entry));
+            break;
+        case 2:
+            vessnet::TokenListRemove(list, entry);
+            FUZZ_CHECK(std::strlen(list) <= before);
+            break;
+        case 3: {
+            char first[vessnet::kFirstTokenSize];
+            vessnet::TokenListFirst(first, list);
+            FUZZ_CHECK(std::strlen(first) < vessnet::kFirstTokenSize - 1);
+            FUZZ_CHECK(!std::strchr(first, '|'));
+            break;
+        }
+        default:
+            vessnet::TokenListMatches(list, token.c_str());
         }
         FUZZ_CHECK(std::strlen(list) < vessnet::kTokenListSize - 1);
     }

@@ -50,7 +50,7 @@ private:
     struct LineRing {
         std::deque<StampedEvent> events;
         bool open = false;
-        std::uint64_t openedAt = 0;       // LastSeq when the line was last opened
+        std::uint64_t openedAt = 0;  // LastSeq when the line was last opened
         bool bEverClosed = false;
         std::uint64_t closedAt = 0;       // LastSeq when the line was last closed
         std::uint64_t newestEvicted = 0;  // 0: nothing pushed out yet

@@ -33,18 +33,30 @@ LineBuilder AnswerStart(const char* pszResponse, const Request& request) {
 
 const char* DisconnectModeName(std::uint32_t mode) {
     switch (mode) {
-        case 0x1: return "Normal";
-        case 0x4: return "Reject";
-        case 0x8: return "Pickup";
-        case 0x10: return "Forwarded";
-        case 0x20: return "Busy";
-        case 0x40: return "NoAnswer";
-        case 0x80: return "BadAddress";
-        case 0x100: return "Unreachable";
-        case 0x200: return "Congestion";
-        case 0x400: return "Incompatible";
-        case 0x800: return "Unavailable";
-        case 0x1000: return "NoDialtone";
+    case 0x1:
+        return "Normal";
+    case 0x4:
+        return "Reject";
+    case 0x8:
+        return "Pickup";
+    case 0x10:
+        return "Forwarded";
+    case 0x20:
+        return "Busy";
+    case 0x40:
+        return "NoAnswer";
+    case 0x80:
+        return "BadAddress";
+    case 0x100:
+        return "Unreachable";
+    case 0x200:
+        return "Congestion";
+    case 0x400:
+        return "Incompatible";
+    case 0x800:
+        return "Unavailable";
+    case 0x1000:
+        return "NoDialtone";
     }
     return "Unknown";
 }
@@ -96,21 +108,36 @@ std::string CallFields(const LineView& line, const CallView& call) {
 
 const char* CallStateName(std::uint32_t state) {
     switch (state) {
-        case 0x1: return "idle";
-        case 0x2: return "offering";
-        case 0x4: return "accepted";
-        case 0x8: return "dialtone";
-        case 0x10: return "dialing";
-        case 0x20: return "ringback";
-        case 0x40: return "busy";
-        case 0x80: return "specialinfo";
-        case 0x100: return "connected";
-        case 0x200: return "proceeding";
-        case 0x400: return "onhold";
-        case 0x800: return "conferenced";
-        case 0x1000: return "onholdpendconf";
-        case 0x2000: return "onholdpendtransfer";
-        case 0x4000: return "disconnected";
+    case 0x1:
+        return "idle";
+    case 0x2:
+        return "offering";
+    case 0x4:
+        return "accepted";
+    case 0x8:
+        return "dialtone";
+    case 0x10:
+        return "dialing";
+    case 0x20:
+        return "ringback";
+    case 0x40:
+        return "busy";
+    case 0x80:
+        return "specialinfo";
+    case 0x100:
+        return "connected";
+    case 0x200:
+        return "proceeding";
+    case 0x400:
+        return "onhold";
+    case 0x800:
+        return "conferenced";
+    case 0x1000:
+        return "onholdpendconf";
+    case 0x2000:
+        return "onholdpendtransfer";
+    case 0x4000:
+        return "disconnected";
     }
     return "unknown";
 }

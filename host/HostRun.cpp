@@ -29,8 +29,8 @@ HWND CreateDebugWindow() {
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = "TelvarixDebugWindow";
     RegisterClassA(&wc);
-    return CreateWindowExA(0, wc.lpszClassName, "Telvarix debug", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                           wc.hInstance, nullptr);
+    return CreateWindowExA(0, wc.lpszClassName, "Telvarix debug", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance,
+                           nullptr);
 }
 
 // Pumps messages until the stop or the deadline (0: none). False when stopped.
@@ -100,8 +100,8 @@ int RunHost(const RunOptions& options, void (*pfnRunning)(unsigned port)) {
         log.Write(1, "%s", text.c_str());
         ReportServiceEvent(ServiceEvent::Warning, text);
     }
-    log.Write(1, "Telvarix starting: settings %s, port %u, protocol level %d, start delay %u s",
-              settingsPath.c_str(), settings.port, settings.useProtocol, settings.startDelay);
+    log.Write(1, "Telvarix starting: settings %s, port %u, protocol level %d, start delay %u s", settingsPath.c_str(),
+              settings.port, settings.useProtocol, settings.startDelay);
     if (pfnRunning) pfnRunning(settings.port);
 
     DWORD dwEndTick = options.dwSeconds ? GetTickCount() + options.dwSeconds * 1000 : 0;
@@ -117,8 +117,10 @@ int RunHost(const RunOptions& options, void (*pfnRunning)(unsigned port)) {
     CTelvarixTapi* pTapi = tapi.get();
     pTapi->SetUseAlternateAddress(settings.alternateAddress ? 1 : 0);
     pTapi->SetOnlyDigitAddress(settings.onlyDigits ? 1 : 0);
-    if (!pTapi->StartTapi()) log.Write(1, "TAPI reports no line devices; clients will see an empty device list");
-    else log.Write(1, "TAPI started with %lu line devices", CTapiApp::m_dwNumLines);
+    if (!pTapi->StartTapi())
+        log.Write(1, "TAPI reports no line devices; clients will see an empty device list");
+    else
+        log.Write(1, "TAPI started with %lu line devices", CTapiApp::m_dwNumLines);
 
     RegisterDiagnosticsCommand(service, *pTapi);
     // Before the server: a client the server drops while it ends still reaches the media jobs.

@@ -8,20 +8,20 @@ struct HostSettings {
     unsigned port = 25001;
     std::string filterInbound;
     std::string filterOutbound;
-    int useProtocol = 1;         // 0 no protocol file ... 3 everything (see docs/settings.md)
-    unsigned startDelay = 0;     // seconds before TAPI is started
-    std::string password;        // empty: clients need not log in
-    std::string allowedClients;  // empty: loopback only without a password, else every address
-    std::string listenAddress;   // empty: every local address
-    unsigned loginTimeout = 10;  // seconds a client has to log in
+    int useProtocol = 1;          // 0 no protocol file ... 3 everything (see docs/settings.md)
+    unsigned startDelay = 0;      // seconds before TAPI is started
+    std::string password;         // empty: clients need not log in
+    std::string allowedClients;   // empty: loopback only without a password, else every address
+    std::string listenAddress;    // empty: every local address
+    unsigned loginTimeout = 10;   // seconds a client has to log in
     unsigned loginLockout = 300;  // seconds an address is locked out after too many wrong passwords
-    unsigned idleTimeout = 600;  // seconds without input after which a client that monitors nothing is closed; 0 never
+    unsigned idleTimeout = 600;   // seconds without input after which a client that monitors nothing is closed; 0 never
     unsigned maxClientsPerAddress = 32;
-    unsigned keepAlive = 30;     // seconds between keep-alive lines; 0 sends none
+    unsigned keepAlive = 30;  // seconds between keep-alive lines; 0 sends none
     bool alternateAddress = true;
     bool onlyDigits = false;
-    unsigned eventRing = 1000;   // events kept per line for clients that resume; 0 none
-    std::string mediaFolder;     // PlayFile and RecordFile work only inside it; empty: not at all
+    unsigned eventRing = 1000;  // events kept per line for clients that resume; 0 none
+    std::string mediaFolder;    // PlayFile and RecordFile work only inside it; empty: not at all
 };
 
 // Builds the settings from a lookup that returns a key's text ("" when missing). Numbers out

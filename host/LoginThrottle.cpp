@@ -32,8 +32,10 @@ unsigned LoginThrottle::Failures(std::uint32_t address) const {
 
 void LoginThrottle::Prune(std::uint64_t nowMs) {
     for (auto it = m_records.begin(); it != m_records.end();) {
-        if (it->second.blockedUntilMs <= nowMs && it->second.failures < kLockoutFailures) it = m_records.erase(it);
-        else ++it;
+        if (it->second.blockedUntilMs <= nowMs && it->second.failures < kLockoutFailures)
+            it = m_records.erase(it);
+        else
+            ++it;
     }
     // Still full: an attacker with many addresses; forget the oldest numbers rather than grow.
     if (m_records.size() >= kMaxTracked) m_records.clear();

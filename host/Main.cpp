@@ -28,9 +28,10 @@ BOOL WINAPI ConsoleHandler(DWORD) {
 }
 
 void ShowConsoleStart(unsigned port) {
-    std::printf("Telvarix is running in the console on port %u. Connect with:  nc 127.0.0.1 %u\n"
-                "then type  help  or  {Cmd:MonitorStart}{Ext:201}  (Ctrl+C stops the service).\n",
-                port, port);
+    std::printf(
+        "Telvarix is running in the console on port %u. Connect with:  nc 127.0.0.1 %u\n"
+        "then type  help  or  {Cmd:MonitorStart}{Ext:201}  (Ctrl+C stops the service).\n",
+        port, port);
     std::fflush(stdout);
 }
 

@@ -44,8 +44,8 @@ void MediaCommands::Run(SOCKET s, const Request& request) {
         return service.AnswerError(s, request, "MissingField", "name the file in {File:...}", 0, "File");
     if (!zarn::IsSafeMediaName(request.file))
         return service.AnswerError(s, request, "BadValue",
-                                   "File is a plain name of the media folder ending in .wav: letters, digits, _ - .",
-                                   0, "File");
+                                   "File is a plain name of the media folder ending in .wav: letters, digits, _ - .", 0,
+                                   "File");
     std::uint32_t bytes = 0;
     if (bRecord) {
         if (request.bytes.empty())
@@ -67,7 +67,8 @@ void MediaCommands::Run(SOCKET s, const Request& request) {
     std::vector<char> writable(address.begin(), address.end());
     writable.push_back('\0');
     CLineDevice* pDevice = m_tapi.GetDeviceObjectFromAddress(writable.data());
-    if (!pDevice) return service.AnswerError(s, request, "UnknownExtension", "no line has the extension " + request.ext);
+    if (!pDevice)
+        return service.AnswerError(s, request, "UnknownExtension", "no line has the extension " + request.ext);
 
     if (!m_pJobs) m_pJobs.reset(new MediaJobs([this](const MediaJobResult& r) { OnDone(r); }));
     if (m_pJobs->IsLineBusy(address))
@@ -79,8 +80,15 @@ void MediaCommands::Run(SOCKET s, const Request& request) {
         return service.AnswerError(s, request, "FileExists", "a recording is never overwritten: " + request.file, 0,
                                    "File");
 
-    MediaJob job{bRecord ? MediaJob::Record : MediaJob::Play, s, request.invokeId, address, request.file, path,
-                 pDevice, hCall, bytes};
+    MediaJob job{bRecord ? MediaJob::Record : MediaJob::Play,
+                 s,
+                 request.invokeId,
+                 address,
+                 request.file,
+                 path,
+                 pDevice,
+                 hCall,
+                 bytes};
     if (!m_pJobs->Start(job)) return service.AnswerError(s, request, "NotReady", "no worker could be started");
     service.Log().Write(1, "client %u %s %s %s: accepted", static_cast<unsigned>(s), request.info->name,
                         address.c_str(), request.file.c_str());
@@ -100,7 +108,8 @@ void MediaCommands::OnDone(const MediaJobResult& result) {
     line.Add("Response", "Done").Add("Cmd", pszCmd);
     if (!job.invokeId.empty()) line.Add("InvokeId", job.invokeId);
     line.Add("Ext", job.ext).Add("File", job.fileName).Add("Success", result.bSuccess ? 1 : 0);
-    if (job.kind == MediaJob::Record && result.bSuccess) line.Add("Bytes", static_cast<long long>(result.recordedBytes));
+    if (job.kind == MediaJob::Record && result.bSuccess)
+        line.Add("Bytes", static_cast<long long>(result.recordedBytes));
     m_service.Answer(job.client, line.Text());
 }
 

@@ -8,9 +8,7 @@ namespace zarn {
 
 namespace {
 
-bool IsNameChar(char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' || c == '.';
-}
+bool IsNameChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' || c == '.'; }
 
 // Windows opens these devices whatever folder or extension goes with them.
 bool IsDeviceName(const std::string& base) {

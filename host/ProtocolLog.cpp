@@ -75,7 +75,8 @@ void ProtocolLog::Rotate() {
     m_pFile = std::fopen(CurrentPath().c_str(), "ab");
     m_written = 0;
     // Counting from 0 again tries the next move only after another full file.
-    if (m_pFile && !bMoved) std::fprintf(m_pFile, "(the protocol files could not be moved on; this file is continued)\r\n");
+    if (m_pFile && !bMoved)
+        std::fprintf(m_pFile, "(the protocol files could not be moved on; this file is continued)\r\n");
 }
 
 void ProtocolLog::Write(int level, const char* pszFormat, ...) {

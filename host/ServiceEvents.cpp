@@ -18,8 +18,9 @@ void PointSourceAtThisProgram() {
     std::string program = ProgramDirectory() + TVX_SERVICE_PROGRAM;
     if (lstrcmpiA((std::string(szSystem) + "\\" TVX_SERVICE_PROGRAM).c_str(), program.c_str()) == 0) return;
     tvx::ScopedRegKey key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\" TVX_SERVICE_NAME,
-                      0, KEY_SET_VALUE, key.put()) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE,
+                      "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\" TVX_SERVICE_NAME, 0, KEY_SET_VALUE,
+                      key.put()) != ERROR_SUCCESS)
         return;
     for (const char* pszValue : {"EventMessageFile", "ParameterMessageFile"})
         RegSetValueExA(key.get(), pszValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(program.c_str()),
@@ -39,20 +40,23 @@ void ReportServiceEvent(ServiceEvent event, const std::string& text) {
     WORD wType = EVENTLOG_INFORMATION_TYPE;
     DWORD dwId = TVX_MSG_STARTED;
     switch (event) {
-        case ServiceEvent::Started: break;
-        case ServiceEvent::Stopped: dwId = TVX_MSG_STOPPED; break;
-        case ServiceEvent::SettingsRefused:
-            wType = EVENTLOG_ERROR_TYPE;
-            dwId = TVX_MSG_SETTINGS_REFUSED;
-            break;
-        case ServiceEvent::Fatal:
-            wType = EVENTLOG_ERROR_TYPE;
-            dwId = TVX_MSG_FATAL;
-            break;
-        case ServiceEvent::Warning:
-            wType = EVENTLOG_WARNING_TYPE;
-            dwId = TVX_MSG_WARNING;
-            break;
+    case ServiceEvent::Started:
+        break;
+    case ServiceEvent::Stopped:
+        dwId = TVX_MSG_STOPPED;
+        break;
+    case ServiceEvent::SettingsRefused:
+        wType = EVENTLOG_ERROR_TYPE;
+        dwId = TVX_MSG_SETTINGS_REFUSED;
+        break;
+    case ServiceEvent::Fatal:
+        wType = EVENTLOG_ERROR_TYPE;
+        dwId = TVX_MSG_FATAL;
+        break;
+    case ServiceEvent::Warning:
+        wType = EVENTLOG_WARNING_TYPE;
+        dwId = TVX_MSG_WARNING;
+        break;
     }
     Logger().Report(wType, 0, dwId, "%s", text.c_str());
 }

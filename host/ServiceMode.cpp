@@ -20,21 +20,23 @@ void Report(DWORD dwState, DWORD dwExitCode = NO_ERROR, DWORD dwWaitHint = 0) {
     g_status.dwControlsAccepted = dwState == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN : 0;
     g_status.dwWin32ExitCode = dwExitCode;
     g_status.dwWaitHint = dwWaitHint;
-    if (dwState == SERVICE_RUNNING || dwState == SERVICE_STOPPED) g_status.dwCheckPoint = 0;
-    else ++g_status.dwCheckPoint;
+    if (dwState == SERVICE_RUNNING || dwState == SERVICE_STOPPED)
+        g_status.dwCheckPoint = 0;
+    else
+        ++g_status.dwCheckPoint;
     SetServiceStatus(g_hStatus, &g_status);
 }
 
 DWORD WINAPI ControlHandler(DWORD dwControl, DWORD, LPVOID, LPVOID) {
     switch (dwControl) {
-        case SERVICE_CONTROL_STOP:
-        case SERVICE_CONTROL_SHUTDOWN:
-            Report(SERVICE_STOP_PENDING, NO_ERROR, 5000);
-            RequestStop();
-            return NO_ERROR;
-        case SERVICE_CONTROL_INTERROGATE:
-            SetServiceStatus(g_hStatus, &g_status);
-            return NO_ERROR;
+    case SERVICE_CONTROL_STOP:
+    case SERVICE_CONTROL_SHUTDOWN:
+        Report(SERVICE_STOP_PENDING, NO_ERROR, 5000);
+        RequestStop();
+        return NO_ERROR;
+    case SERVICE_CONTROL_INTERROGATE:
+        SetServiceStatus(g_hStatus, &g_status);
+        return NO_ERROR;
     }
     return ERROR_CALL_NOT_IMPLEMENTED;
 }
@@ -76,8 +78,7 @@ int InstallService() {
 }
 
 int RemoveService() {
-    TOOLFUNC_service::ServiceControl(SERVICE_CONTROL_STOP, TVX_SERVICE_NAME, SC_MANAGER_ALL_ACCESS,
-                                     SERVICE_ALL_ACCESS);
+    TOOLFUNC_service::ServiceControl(SERVICE_CONTROL_STOP, TVX_SERVICE_NAME, SC_MANAGER_ALL_ACCESS, SERVICE_ALL_ACCESS);
     if (!TOOLFUNC_service::ServiceDelete(TVX_SERVICE_NAME)) {
         std::printf("The service could not be removed (error %lu).\n", GetLastError());
         return 1;

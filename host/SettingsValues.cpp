@@ -30,7 +30,9 @@ HostSettings SettingsFromLookup(const std::function<std::string(const char* key)
     // The applet keeps the low two bits; so does the service.
     if (HasDigits(protocol)) s.useProtocol = static_cast<int>(ToNumber(protocol) & 3);
     std::string delay = lookup("StartDelay");
-    s.startDelay = HasDigits(delay) && ToNumber(delay) > 0 ? static_cast<unsigned>(ToNumber(delay) > 999 ? 999 : ToNumber(delay)) : 0;
+    s.startDelay = HasDigits(delay) && ToNumber(delay) > 0
+                       ? static_cast<unsigned>(ToNumber(delay) > 999 ? 999 : ToNumber(delay))
+                       : 0;
     s.password = lookup("Password");
     s.allowedClients = lookup("AllowedClients");
     s.listenAddress = lookup("ListenAddress");
@@ -77,4 +79,3 @@ std::string SettingsTextProblem(const std::string& text) {
     }
     return "the file has no [General] section";
 }
-

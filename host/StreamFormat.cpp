@@ -9,10 +9,10 @@ namespace zarn {
 namespace {
 
 const char* const kLineEvents[] = {
-    "CallOriginated", "CallReceived",   "CallDelivered",  "CallEstablished", "CallHeld",
-    "CallRetrieved",  "CallTransferred", "CallDiverted",  "CallConferenced", "CallConfRemoved",
-    "CallDisconnected", "CallFailed",   "CallCleared",    "CallRecord",      "CommandFailed",
-    "PhoneState",     "HookState",      "Forwarding",     "DoNotDisturb",    "DeviceInformation",
+    "CallOriginated",   "CallReceived",    "CallDelivered", "CallEstablished", "CallHeld",
+    "CallRetrieved",    "CallTransferred", "CallDiverted",  "CallConferenced", "CallConfRemoved",
+    "CallDisconnected", "CallFailed",      "CallCleared",   "CallRecord",      "CommandFailed",
+    "PhoneState",       "HookState",       "Forwarding",    "DoNotDisturb",    "DeviceInformation",
 };
 
 std::string Trim(const std::string& text) {

@@ -27,8 +27,8 @@ private:
 
     std::uint64_t m_bytes = 0;
     std::deque<std::pair<std::uint64_t, std::uint64_t>> m_ends;  // end offset and Seq of recent event lines
-    std::uint64_t m_oldSeq = 0;  // highest Seq of the event lines let go from m_ends
-    std::uint64_t m_oldEnd = 0;  // where the newest of them ended
+    std::uint64_t m_oldSeq = 0;                                  // highest Seq of the event lines let go from m_ends
+    std::uint64_t m_oldEnd = 0;                                  // where the newest of them ended
 };
 
 struct SessionEnd {

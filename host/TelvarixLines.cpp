@@ -101,20 +101,42 @@ bool CTelvarixTapi::Run(TelephonyCommand command, const CommandArgs& args, long&
     }
     int bOk = 0;
     switch (command) {
-        case TelephonyCommand::MakeCall: bOk = DoMakeCall(ext.get(), dest.get(), args.offHook ? 1 : 0); break;
-        case TelephonyCommand::ConsultationCall: bOk = DoConsultationCall(ext.get(), dest.get()); break;
-        case TelephonyCommand::AnswerCall: bOk = DoAnswer(ext.get()); break;
-        case TelephonyCommand::ClearConnection: bOk = DoHangup(ext.get()); break;
-        case TelephonyCommand::HoldCall: bOk = DoHold(ext.get()); break;
-        case TelephonyCommand::RetrieveCall: bOk = DoUnhold(ext.get()); break;
-        case TelephonyCommand::AlternateCall: bOk = DoAlternate(ext.get()); break;
-        case TelephonyCommand::TransferCall: bOk = DoTransfer(ext.get()); break;
-        case TelephonyCommand::ConferenceCall: bOk = DoConference(ext.get()); break;
-        case TelephonyCommand::DeflectCall:
-            bOk = DoRedirect(ext.get(), dest.get(), args.callData.empty() ? nullptr : data.get());
-            break;
-        case TelephonyCommand::PickupCall: bOk = DoPickup(ext.get(), dest.get()); break;
-        case TelephonyCommand::SetForwarding: bOk = DoForward(ext.get(), dest.get()); break;
+    case TelephonyCommand::MakeCall:
+        bOk = DoMakeCall(ext.get(), dest.get(), args.offHook ? 1 : 0);
+        break;
+    case TelephonyCommand::ConsultationCall:
+        bOk = DoConsultationCall(ext.get(), dest.get());
+        break;
+    case TelephonyCommand::AnswerCall:
+        bOk = DoAnswer(ext.get());
+        break;
+    case TelephonyCommand::ClearConnection:
+        bOk = DoHangup(ext.get());
+        break;
+    case TelephonyCommand::HoldCall:
+        bOk = DoHold(ext.get());
+        break;
+    case TelephonyCommand::RetrieveCall:
+        bOk = DoUnhold(ext.get());
+        break;
+    case TelephonyCommand::AlternateCall:
+        bOk = DoAlternate(ext.get());
+        break;
+    case TelephonyCommand::TransferCall:
+        bOk = DoTransfer(ext.get());
+        break;
+    case TelephonyCommand::ConferenceCall:
+        bOk = DoConference(ext.get());
+        break;
+    case TelephonyCommand::DeflectCall:
+        bOk = DoRedirect(ext.get(), dest.get(), args.callData.empty() ? nullptr : data.get());
+        break;
+    case TelephonyCommand::PickupCall:
+        bOk = DoPickup(ext.get(), dest.get());
+        break;
+    case TelephonyCommand::SetForwarding:
+        bOk = DoForward(ext.get(), dest.get());
+        break;
     }
     lResult = GetLastCTIError();
     return bOk != 0;
@@ -127,21 +149,37 @@ long CTelvarixTapi::RunOnCall(TelephonyCommand command, const CommandArgs& args)
     SetOrgCmdId(args.orgCmdId);
     DWORD hCall = args.hCall;
     switch (command) {
-        case TelephonyCommand::ConsultationCall: DoConsultationFromCall(ext.get(), hCall, dest.get()); break;
-        case TelephonyCommand::AnswerCall: DoAnswerCall(ext.get(), hCall); break;
-        case TelephonyCommand::ClearConnection: DoHangupCall(ext.get(), hCall); break;
-        case TelephonyCommand::HoldCall: DoHoldCall(ext.get(), hCall); break;
-        case TelephonyCommand::RetrieveCall: DoUnholdCall(ext.get(), hCall); break;
-        case TelephonyCommand::AlternateCall: DoAlternateCall(ext.get(), hCall); break;
-        case TelephonyCommand::TransferCall: DoTransferCall(ext.get(), hCall); break;
-        case TelephonyCommand::ConferenceCall: DoConferenceCall(ext.get(), hCall); break;
-        case TelephonyCommand::DeflectCall:
-            DoRedirectCall(ext.get(), hCall, dest.get(), args.callData.empty() ? nullptr : data.get());
-            break;
-        default:
-            // The others name no call: refused as a call that is not there.
-            SetLastCTIError(LINEERR_INVALCALLHANDLE);
-            break;
+    case TelephonyCommand::ConsultationCall:
+        DoConsultationFromCall(ext.get(), hCall, dest.get());
+        break;
+    case TelephonyCommand::AnswerCall:
+        DoAnswerCall(ext.get(), hCall);
+        break;
+    case TelephonyCommand::ClearConnection:
+        DoHangupCall(ext.get(), hCall);
+        break;
+    case TelephonyCommand::HoldCall:
+        DoHoldCall(ext.get(), hCall);
+        break;
+    case TelephonyCommand::RetrieveCall:
+        DoUnholdCall(ext.get(), hCall);
+        break;
+    case TelephonyCommand::AlternateCall:
+        DoAlternateCall(ext.get(), hCall);
+        break;
+    case TelephonyCommand::TransferCall:
+        DoTransferCall(ext.get(), hCall);
+        break;
+    case TelephonyCommand::ConferenceCall:
+        DoConferenceCall(ext.get(), hCall);
+        break;
+    case TelephonyCommand::DeflectCall:
+        DoRedirectCall(ext.get(), hCall, dest.get(), args.callData.empty() ? nullptr : data.get());
+        break;
+    default:
+        // The others name no call: refused as a call that is not there.
+        SetLastCTIError(LINEERR_INVALCALLHANDLE);
+        break;
     }
     return GetLastCTIError();
 }

@@ -28,8 +28,7 @@ CTelvarixTapi::CTelvarixTapi(ZarnService& service, ProtocolLog& log)
     : CTapiApp(0), m_service(service), m_log(log), m_dwThreadId(GetCurrentThreadId()) {}
 
 void CTelvarixTapi::CallEvent(const char* pszEvent, DWORD hCall, DWORD dwCallID, DWORD dwDeviceID, char* pszAddress,
-                              const char* pszKey1, const char* pszValue1, const char* pszKey2,
-                              const char* pszValue2) {
+                              const char* pszKey1, const char* pszValue1, const char* pszKey2, const char* pszValue2) {
     LineBuilder line;
     line.Add("Event", pszEvent)
         .Add("Ext", pszAddress)
@@ -56,7 +55,8 @@ void CTelvarixTapi::OnDeviceInformation(char* pszAddress, DWORD dwCallCount, cha
 
 void CTelvarixTapi::OnHookStateChange(char* pszAddress, int bOffHook) {
     m_service.PublishLineEvent(
-        pszAddress, LineBuilder().Add("Event", "HookState").Add("Ext", pszAddress).Add("OffHook", bOffHook ? 1 : 0).Text());
+        pszAddress,
+        LineBuilder().Add("Event", "HookState").Add("Ext", pszAddress).Add("OffHook", bOffHook ? 1 : 0).Text());
 }
 
 void CTelvarixTapi::OnDNDChange(DWORD dwDeviceID, char* pszAddress, int bDnd) {
@@ -229,8 +229,7 @@ void CTelvarixTapi::OnCommandResult(DWORD dwDeviceID, long lInitialError, long l
 
 void CTelvarixTapi::OnDebugInfo(DWORD dwLevel, char* pszText) { m_log.Write(3, "LINVOQ %lu%s", dwLevel, pszText); }
 
-void CTelvarixTapi::OnLineCallbackFunction(DWORD hDevice, DWORD dwMsg, DWORD dwParam1, DWORD dwParam2,
-                                           DWORD dwParam3) {
+void CTelvarixTapi::OnLineCallbackFunction(DWORD hDevice, DWORD dwMsg, DWORD dwParam1, DWORD dwParam2, DWORD dwParam3) {
     if (dwMsg == LINE_CALLSTATE && dwParam1 == LINECALLSTATE_DISCONNECTED) OnCallDisconnected(hDevice, dwParam2);
     // Closing a line from inside its own callback is not safe: the check runs from the loop.
     if (dwMsg == LINE_CALLSTATE && m_service.HasPendingCloses())

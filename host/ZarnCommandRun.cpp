@@ -55,8 +55,8 @@ void ZarnService::RegisterBuiltInCommands() {
 void ZarnService::Execute(SOCKET s, const Request& request) {
     auto it = m_handlers.find(request.info->kind);
     if (it == m_handlers.end())
-        return AnswerError(s, request, "UnknownCommand", "this service does not carry out " +
-                                                             std::string(request.info->name));
+        return AnswerError(s, request, "UnknownCommand",
+                           "this service does not carry out " + std::string(request.info->name));
     it->second(s, request);
 }
 
@@ -130,11 +130,16 @@ void ZarnService::DoMonitorStart(SOCKET s, const Request& request) {
     LineView line;
     if (!ResolveLine(s, request, line)) return;
     switch (AddMonitor(s, request, line)) {
-        case MonitorAdded::Failed: return;
-        case MonitorAdded::Already:
-            return AnswerOk(s, request, LineBuilder().Add("Ext", line.address).Add("Already", 1).Text());
-        case MonitorAdded::Opened: SendLineState(s, request.invokeId, line, false); break;
-        case MonitorAdded::Joined: SendLineState(s, request.invokeId, line, true); break;
+    case MonitorAdded::Failed:
+        return;
+    case MonitorAdded::Already:
+        return AnswerOk(s, request, LineBuilder().Add("Ext", line.address).Add("Already", 1).Text());
+    case MonitorAdded::Opened:
+        SendLineState(s, request.invokeId, line, false);
+        break;
+    case MonitorAdded::Joined:
+        SendLineState(s, request.invokeId, line, true);
+        break;
     }
     AnswerOk(s, request, LineBuilder().Add("Ext", line.address).Text());
 }
@@ -187,7 +192,8 @@ void ZarnService::DoCallControl(SOCKET s, const Request& request) {
             return AnswerError(s, request, "NoSuchCall", "the line " + address + " no longer has that call", 0, "Call");
         if (request.call && static_cast<std::uint32_t>(lResult) == 0x8000001Cu)
             return AnswerError(s, request, "NoSuitableCall",
-                               "the call is not in a state " + std::string(request.info->name) + " works on", 0, "Call");
+                               "the call is not in a state " + std::string(request.info->name) + " works on", 0,
+                               "Call");
         zarn::CommandFailure failure = zarn::ClassifyCommandError(request.info->name, lResult);
         return AnswerError(s, request, failure.code, failure.text, failure.bNameTapiError ? lResult : 0);
     }

@@ -49,7 +49,7 @@ struct CommandInfo {
     bool withoutLogin;        // allowed before the login
     const char* extraFields;  // further optional fields, blank-separated
     const char* summary;
-    const char* example;      // a line that works as it stands on the simulated PBX; "" for none
+    const char* example;  // a line that works as it stands on the simulated PBX; "" for none
 };
 
 // A new command: a kind above, a row in CommandTable() and a handler registered with the
@@ -73,8 +73,8 @@ struct Request {
     std::string events;   // SetFilter
     std::string session;  // Resume
     bool offHook = false;
-    std::string file;   // PlayFile, RecordFile: checked by the media commands
-    std::string bytes;  // RecordFile
+    std::string file;        // PlayFile, RecordFile: checked by the media commands
+    std::string bytes;       // RecordFile
     std::uint32_t call = 0;  // {Call}: the call handle the client names; 0 when not given
 };
 

@@ -120,14 +120,22 @@ std::string HidePasswords(const std::string& line) {
 
 const char* ParseErrorName(ParseError error) {
     switch (error) {
-        case ParseError::None: return "None";
-        case ParseError::Empty: return "Empty";
-        case ParseError::Malformed: return "Malformed";
-        case ParseError::DuplicateKey: return "DuplicateField";
-        case ParseError::TooManyFields: return "TooManyFields";
-        case ParseError::KeyTooLong: return "KeyTooLong";
-        case ParseError::ValueTooLong: return "ValueTooLong";
-        case ParseError::Binary: return "BinaryInput";
+    case ParseError::None:
+        return "None";
+    case ParseError::Empty:
+        return "Empty";
+    case ParseError::Malformed:
+        return "Malformed";
+    case ParseError::DuplicateKey:
+        return "DuplicateField";
+    case ParseError::TooManyFields:
+        return "TooManyFields";
+    case ParseError::KeyTooLong:
+        return "KeyTooLong";
+    case ParseError::ValueTooLong:
+        return "ValueTooLong";
+    case ParseError::Binary:
+        return "BinaryInput";
     }
     return "Malformed";
 }
@@ -137,9 +145,12 @@ std::string CleanValue(const std::string& value) {
     out.reserve(value.size());
     for (char c : value) {
         if (out.size() == kMaxValueLength) break;
-        if (c == '{') c = '(';
-        else if (c == '}') c = ')';
-        else if (IsControl(static_cast<unsigned char>(c))) c = '?';
+        if (c == '{')
+            c = '(';
+        else if (c == '}')
+            c = ')';
+        else if (IsControl(static_cast<unsigned char>(c)))
+            c = '?';
         out += c;
     }
     return out;

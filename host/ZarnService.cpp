@@ -23,11 +23,8 @@ std::uint64_t SessionSeed() {
 }  // namespace
 
 ZarnService::ZarnService(const HostSettings& settings, ProtocolLog& log)
-    : m_settings(settings),
-      m_log(log),
-      m_throttle(settings.loginLockout),
-      m_filter(settings.filterInbound, settings.filterOutbound),
-      m_journal(settings.eventRing),
+    : m_settings(settings), m_log(log), m_throttle(settings.loginLockout),
+      m_filter(settings.filterInbound, settings.filterOutbound), m_journal(settings.eventRing),
       m_sessionIds(SessionSeed()) {
     std::string bad;
     if (!m_allowed.Parse(settings.allowedClients, &bad))

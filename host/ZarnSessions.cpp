@@ -157,8 +157,7 @@ void ZarnService::DoLogin(SOCKET s, const Request& request) {
         m_log.Write(2, "client %u: login refused unchecked, %s must wait %u s", static_cast<unsigned>(s),
                     session.peer.c_str(), wait);
         return AnswerError(s, request, "LoginLocked",
-                           "too many wrong passwords from this address; try again in " + std::to_string(wait) +
-                               " s");
+                           "too many wrong passwords from this address; try again in " + std::to_string(wait) + " s");
     }
     if (!ConstantTimeEquals(request.password, m_settings.password)) {
         LoginThrottle::Outcome outcome = m_throttle.Failed(session.dwPeer, now);

@@ -85,12 +85,10 @@ void ZarnService::DoSetFormat(SOCKET s, const Request& request) {
 void ZarnService::DoResume(SOCKET s, const Request& request) {
     Session& session = m_sessions[s];
     if (!zarn::IsSessionId(request.session))
-        return AnswerError(s, request, "BadValue", "a session is 16 hex digits, as SetProtocol gave it", 0,
-                           "Session");
+        return AnswerError(s, request, "BadValue", "a session is 16 hex digits, as SetProtocol gave it", 0, "Session");
     zarn::SessionEnd end;
     if (!m_endedSessions.Find(request.session, GetTickCount64(), end))
-        return AnswerError(s, request, "UnknownSession", "no connection with this session ended lately", 0,
-                           "Session");
+        return AnswerError(s, request, "UnknownSession", "no connection with this session ended lately", 0, "Session");
     // The connection's own session is told by SetProtocol: one line cannot name two.
     bool bSwitched = !SwitchToZarn2(session).empty();
     LineBuilder fields;

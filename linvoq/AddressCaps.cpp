@@ -8,10 +8,10 @@ const DWORD kInitialSize = 1252;
 char g_szAddress[32];
 }  // namespace
 
-CAddressCaps::CAddressCaps(DWORD hLineApp, DWORD dwDeviceID, DWORD dwAddressID, DWORD dwCharSize,
-                           DWORD dwAPIVersion, DWORD dwExtVersion)
-    : m_hLineApp(hLineApp), m_dwDeviceID(dwDeviceID), m_dwAddressID(dwAddressID),
-      m_dwAPIVersion(dwAPIVersion), m_dwExtVersion(dwExtVersion), m_pStruct(nullptr) {
+CAddressCaps::CAddressCaps(DWORD hLineApp, DWORD dwDeviceID, DWORD dwAddressID, DWORD dwCharSize, DWORD dwAPIVersion,
+                           DWORD dwExtVersion)
+    : m_hLineApp(hLineApp), m_dwDeviceID(dwDeviceID), m_dwAddressID(dwAddressID), m_dwAPIVersion(dwAPIVersion),
+      m_dwExtVersion(dwExtVersion), m_pStruct(nullptr) {
     m_dwCharSize = dwCharSize;
     Refresh();
 }
@@ -20,8 +20,8 @@ CAddressCaps::~CAddressCaps() { std::free(m_pStruct); }
 
 long CAddressCaps::Refresh() {
     void* buffer = m_pStruct;
-    long result = linvoq::RefreshStructure(buffer, kInitialSize, m_dwExtVersion, LINEERR_INCOMPATIBLEEXTVERSION,
-        [this](void* p, DWORD ext) {
+    long result = linvoq::RefreshStructure(
+        buffer, kInitialSize, m_dwExtVersion, LINEERR_INCOMPATIBLEEXTVERSION, [this](void* p, DWORD ext) {
             return lineGetAddressCaps(m_hLineApp, m_dwDeviceID, m_dwAddressID, m_dwAPIVersion, ext,
                                       static_cast<LINEADDRESSCAPS*>(p));
         });

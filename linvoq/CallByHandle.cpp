@@ -96,8 +96,8 @@ int CTapiApp::DoRedirectCall(char* pszAddress, DWORD hCall, char* pszDestination
         else
             RedirectConnected(pDevice, hCall, pszDestination, pszCallData);
     }
-    return linvoq::FinishCommand(true, "{Cmd:DeflectCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}{Dest:%s}",
-                                 m_dwOrgCmdId, pszAddress, pszDestination);
+    return linvoq::FinishCommand(true, "{Cmd:DeflectCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}{Dest:%s}", m_dwOrgCmdId,
+                                 pszAddress, pszDestination);
 }
 
 int CTapiApp::DoConsultationFromCall(char* pszAddress, DWORD hCall, char* pszDestination) {
@@ -113,7 +113,6 @@ int CTapiApp::DoConsultationFromCall(char* pszAddress, DWORD hCall, char* pszDes
         SendDebugInfo(3, "ConsultationCall Output: %s", pszNumber);
         bStoreRecord = ConsultFromCall(pDevice, hCall, pszNumber);
     }
-    return linvoq::FinishCommand(bStoreRecord,
-                                 "{Cmd:ConsultationCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}{Dest:%s}",
+    return linvoq::FinishCommand(bStoreRecord, "{Cmd:ConsultationCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}{Dest:%s}",
                                  m_dwOrgCmdId, pszAddress, pszDestination);
 }

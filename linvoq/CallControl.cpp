@@ -35,8 +35,8 @@ LINECALLPARAMS* CallParams(int bOffHook) {
     return params;
 }
 
-using linvoq::TakeOwnership;
 using linvoq::HasCallFeature;
+using linvoq::TakeOwnership;
 
 }  // namespace
 
@@ -72,12 +72,12 @@ const TwoCallSpec& TwoSpec(int nCommand) {
 
 namespace {
 
+using linvoq::CMD_ALTERNATE;
 using linvoq::CMD_ANSWER;
+using linvoq::CMD_CONFERENCE;
 using linvoq::CMD_HANGUP;
 using linvoq::CMD_HOLD;
-using linvoq::CMD_ALTERNATE;
 using linvoq::CMD_TRANSFER;
-using linvoq::CMD_CONFERENCE;
 
 long StartSingleRequest(int nCommand, DWORD hCall) {
     switch (nCommand) {
@@ -164,11 +164,11 @@ void CTapiApp::RunTwoCallRequest(int nCommand, DWORD hHeld, DWORD hConsult) {
     SetLastCTIError(LINEERR_INVALCALLSTATE);
     TakeOwnership(hHeld);
     TakeOwnership(hConsult);
-    long result = nCommand == CMD_ALTERNATE
-                      ? lineSwapHold(hConsult, hHeld)
-                      : lineCompleteTransfer(hHeld, hConsult, &g_hConfCall,
-                                             nCommand == CMD_TRANSFER ? LINETRANSFERMODE_TRANSFER
-                                                                  : LINETRANSFERMODE_CONFERENCE);
+    long result =
+        nCommand == CMD_ALTERNATE
+            ? lineSwapHold(hConsult, hHeld)
+            : lineCompleteTransfer(hHeld, hConsult, &g_hConfCall,
+                                   nCommand == CMD_TRANSFER ? LINETRANSFERMODE_TRANSFER : LINETRANSFERMODE_CONFERENCE);
     SetLastCTIError(result);
     SendDebugInfo(4, linvoq::TwoSpec(nCommand).resultLine, result);
 }
@@ -185,8 +185,7 @@ int CTapiApp::DoConference(char* pszAddress) { return TwoCallCommand(pszAddress,
 // transfer on the connected call; the chain dials once the consultation call has dial tone.
 void CTapiApp::SetupTransferChain(CLineDevice* pDevice, DWORD hCall, const char* pszNumber, DWORD dwChainType) {
     SendDebugInfo(4, " Transfer m\xf6glich");
-    CommandChainRecord* pRecord =
-        linvoq::NewChainRecord(GetLastCTIError(), dwChainType, pDevice, hCall, pszNumber);
+    CommandChainRecord* pRecord = linvoq::NewChainRecord(GetLastCTIError(), dwChainType, pDevice, hCall, pszNumber);
     SendDebugInfo(5, " lpRecord: 0x%08X", pRecord);
     if (!pRecord) return;
     TakeOwnership(hCall);
@@ -242,8 +241,8 @@ int CTapiApp::DoMakeCall(char* pszAddress, char* pszDestination, int bOffHook) {
                     } else {
                         CLineDevStatus lineStatus(pDevice->GetLine());
                         if (lineStatus.GetLineFeatures() & LINEFEATURE_MAKECALL) {
-                            long result = lineMakeCall(pDevice->GetLine(), &g_hMakeCall2, pszNumber, 0,
-                                                       CallParams(bOffHook));
+                            long result =
+                                lineMakeCall(pDevice->GetLine(), &g_hMakeCall2, pszNumber, 0, CallParams(bOffHook));
                             SetLastCTIError(result);
                             SendDebugInfo(3, " lineMakeCall(2) to %s result 0x%08X", pszNumber, result);
                         }
@@ -252,9 +251,8 @@ int CTapiApp::DoMakeCall(char* pszAddress, char* pszDestination, int bOffHook) {
             }
         }
     }
-    return linvoq::FinishCommand(bStoreRecord,
-                                 "{Cmd:MakeCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}{Dest:%s}",
-                                 m_dwOrgCmdId, pszAddress, pszDestination);
+    return linvoq::FinishCommand(bStoreRecord, "{Cmd:MakeCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}{Dest:%s}", m_dwOrgCmdId,
+                                 pszAddress, pszDestination);
 }
 
 int CTapiApp::DoConsultationCall(char* pszAddress, char* pszDestination) {
@@ -273,8 +271,7 @@ int CTapiApp::DoConsultationCall(char* pszAddress, char* pszDestination) {
         }
         if (connected >= 0) bStoreRecord = ConsultFromCall(pDevice, pDevice->GetCall(connected), pszNumber);
     }
-    return linvoq::FinishCommand(bStoreRecord,
-                                 "{Cmd:ConsultationCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}{Dest:%s}",
+    return linvoq::FinishCommand(bStoreRecord, "{Cmd:ConsultationCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}{Dest:%s}",
                                  m_dwOrgCmdId, pszAddress, pszDestination);
 }
 

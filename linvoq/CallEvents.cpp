@@ -58,7 +58,8 @@ void CTapiApp::RaiseStateEvent(CLineDevice* pDevice, DWORD hCall, DWORD dwCallID
         OnCallOriginated(hCall, dwCallID, id, addr);
         break;
     case LINECALLSTATE_DIALING:
-        if (prev != LINECALLSTATE_DIALTONE && prev != LINECALLSTATE_DIALING) OnCallOriginated(hCall, dwCallID, id, addr);
+        if (prev != LINECALLSTATE_DIALTONE && prev != LINECALLSTATE_DIALING)
+            OnCallOriginated(hCall, dwCallID, id, addr);
         break;
     case LINECALLSTATE_RINGBACK:
     case LINECALLSTATE_PROCEEDING:

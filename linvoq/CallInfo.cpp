@@ -46,18 +46,18 @@ char* CCallInfo::Number(char* pszBuffer, DWORD dwSize, DWORD dwOffset) {
     return pszBuffer;
 }
 
-#define CALLINFO_GETTER(name, buffer, limit, field)  \
-    char* CCallInfo::name() {                        \
-        buffer[0] = '\0';                            \
-        if (!m_pStruct) Refresh();                   \
-        return CALLINFO_TEXT(buffer, limit, field);  \
+#define CALLINFO_GETTER(name, buffer, limit, field) \
+    char* CCallInfo::name() {                       \
+        buffer[0] = '\0';                           \
+        if (!m_pStruct) Refresh();                  \
+        return CALLINFO_TEXT(buffer, limit, field); \
     }
-#define CALLINFO_NUMBER(name, buffer, field)                                                 \
-    char* CCallInfo::name() {                                                                \
-        buffer[0] = '\0';                                                                    \
-        if (!m_pStruct) Refresh();                                                           \
-        if (!m_pStruct) return buffer;                                                       \
-        return Number(buffer, m_pStruct->field##Size, m_pStruct->field##Offset);             \
+#define CALLINFO_NUMBER(name, buffer, field)                                     \
+    char* CCallInfo::name() {                                                    \
+        buffer[0] = '\0';                                                        \
+        if (!m_pStruct) Refresh();                                               \
+        if (!m_pStruct) return buffer;                                           \
+        return Number(buffer, m_pStruct->field##Size, m_pStruct->field##Offset); \
     }
 
 char* CCallInfo::GetCallerID() {

@@ -10,10 +10,10 @@ struct CommandChainRecord;
 namespace linvoq {
 
 struct ChainContext {
-    DWORD dwOrgCmdId;          // the host's command id when the chain was set up
-    char szAddress[64];        // the device's address at set-up, for the records
-    DWORD* phConsultCall;      // where TAPI writes the consultation handle (library-owned)
-    DWORD dwGeneration;        // the session the chain belongs to
+    DWORD dwOrgCmdId;      // the host's command id when the chain was set up
+    char szAddress[64];    // the device's address at set-up, for the records
+    DWORD* phConsultCall;  // where TAPI writes the consultation handle (library-owned)
+    DWORD dwGeneration;    // the session the chain belongs to
 };
 
 // Attaches a context to a new record; false when out of memory.

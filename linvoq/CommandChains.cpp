@@ -64,8 +64,8 @@ CommandChainRecord* NewChainRecord(LONG lInitialError, DWORD dwChainType, CLineD
 
 HANDLE CTapiApp::StartChain(CommandChainRecord* pRecord) {
     // Suspended until the handle is in the record: the thread closes it at its end.
-    tvx::ScopedKernelHandle thread(CreateThread(nullptr, kChainStackSize, CommandChainTread, pRecord,
-                                                CREATE_SUSPENDED, &pRecord->dwThreadId));
+    tvx::ScopedKernelHandle thread(
+        CreateThread(nullptr, kChainStackSize, CommandChainTread, pRecord, CREATE_SUSPENDED, &pRecord->dwThreadId));
     if (!thread) {
         linvoq::FreeChainRecord(pRecord);
         return nullptr;
@@ -90,7 +90,8 @@ void CTapiApp::RunMakeCallChain(CommandChainRecord* pRecord) {
             ChainRequest(
                 this, pRecord, context, [&] { return lineDial(pRecord->hConsultCall, pRecord->szNumber, 0); },
                 [&](long request) {
-                    linvoq::g_ReplyStack.Store(request, "{Cmd:ConsultationCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}{Dest:%s}",
+                    linvoq::g_ReplyStack.Store(request,
+                                               "{Cmd:ConsultationCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}{Dest:%s}",
                                                context.dwOrgCmdId, request, context.szAddress, pRecord->szNumber);
                 });
             return;
@@ -108,8 +109,7 @@ void CTapiApp::RunTransferChain(CommandChainRecord* pRecord) {
             continue;
         }
         long result = ChainRequest(
-            this, pRecord, context, [&] { return lineDial(pRecord->hConsultCall, pRecord->szNumber, 0); },
-            [](long) {});
+            this, pRecord, context, [&] { return lineDial(pRecord->hConsultCall, pRecord->szNumber, 0); }, [](long) {});
         if (result <= 0) return;
         for (int poll = 0; poll < kAttempts; ++poll) {
             if (ConsultState(pRecord->hConsultCall) & kReachedMask) {

@@ -13,7 +13,8 @@ char g_szProviderName[512];
 CDeviceCaps::CDeviceCaps(DWORD hLineApp, DWORD dwDeviceID, DWORD dwHighestAPIVersion)
     : m_hLineApp(hLineApp), m_dwDeviceID(dwDeviceID), m_dwAPIVersion(0), m_dwExtVersion(0), m_pStruct(nullptr) {
     LINEEXTENSIONID extensionId = {};
-    lineNegotiateAPIVersion(hLineApp, dwDeviceID, kLowestAPIVersion, dwHighestAPIVersion, &m_dwAPIVersion, &extensionId);
+    lineNegotiateAPIVersion(hLineApp, dwDeviceID, kLowestAPIVersion, dwHighestAPIVersion, &m_dwAPIVersion,
+                            &extensionId);
     if (m_dwAPIVersion == 0) m_dwAPIVersion = kFallbackAPIVersion;
     if (lineNegotiateExtVersion(hLineApp, dwDeviceID, m_dwAPIVersion, 0, 0xFFFFFFFF, &m_dwExtVersion) != 0)
         m_dwExtVersion = 0;
@@ -24,8 +25,8 @@ CDeviceCaps::~CDeviceCaps() { std::free(m_pStruct); }
 
 long CDeviceCaps::Refresh() {
     void* buffer = m_pStruct;
-    long result = linvoq::RefreshStructure(buffer, kDevCapsInitialSize, m_dwExtVersion, LINEERR_INCOMPATIBLEEXTVERSION,
-        [this](void* p, DWORD ext) {
+    long result = linvoq::RefreshStructure(
+        buffer, kDevCapsInitialSize, m_dwExtVersion, LINEERR_INCOMPATIBLEEXTVERSION, [this](void* p, DWORD ext) {
             return lineGetDevCaps(m_hLineApp, m_dwDeviceID, m_dwAPIVersion, ext, static_cast<LINEDEVCAPS*>(p));
         });
     m_pStruct = static_cast<LINEDEVCAPS*>(buffer);

@@ -82,7 +82,8 @@ void CTapiApp::HandleReply(DWORD dwRequestID, DWORD dwResult) {
     linvoq::ConsultReplyArrived(dwRequestID);
     char szCmd[64], szOrgCmdId[16], szExt[32], szResult[16];
     std::snprintf(szCmd, sizeof szCmd, "%s", GetResponseInfoParam(dwRequestID, const_cast<char*>("Cmd")));
-    std::snprintf(szOrgCmdId, sizeof szOrgCmdId, "%s", GetResponseInfoParam(dwRequestID, const_cast<char*>("OrgCmdId")));
+    std::snprintf(szOrgCmdId, sizeof szOrgCmdId, "%s",
+                  GetResponseInfoParam(dwRequestID, const_cast<char*>("OrgCmdId")));
     std::snprintf(szExt, sizeof szExt, "%s", GetResponseInfoParam(dwRequestID, const_cast<char*>("Ext")));
     std::snprintf(szResult, sizeof szResult, "%d", static_cast<int>(dwResult));
     OnCmdResponse(szExt, szCmd, szOrgCmdId, dwResult == 0, szResult);

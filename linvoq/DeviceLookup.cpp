@@ -16,17 +16,11 @@ CLineDevice* FindDevice(Match match) {
 
 }  // namespace
 
-CLineDevice* CTapiApp::GetDeviceObjectFromAddress(char* pszAddress) {
-    return linvoq::IndexFindAddress(pszAddress);
-}
+CLineDevice* CTapiApp::GetDeviceObjectFromAddress(char* pszAddress) { return linvoq::IndexFindAddress(pszAddress); }
 
-CLineDevice* CTapiApp::GetDeviceObjectFromLine(DWORD hLine) {
-    return linvoq::IndexFindLine(hLine);
-}
+CLineDevice* CTapiApp::GetDeviceObjectFromLine(DWORD hLine) { return linvoq::IndexFindLine(hLine); }
 
-CLineDevice* CTapiApp::GetDeviceObjectFromLineID(DWORD dwDeviceID) {
-    return linvoq::IndexFindDeviceID(dwDeviceID);
-}
+CLineDevice* CTapiApp::GetDeviceObjectFromLineID(DWORD dwDeviceID) { return linvoq::IndexFindDeviceID(dwDeviceID); }
 
 CLineDevice* CTapiApp::GetDeviceObjectFromLineName(char* pszName) {
     if (!pszName) return nullptr;

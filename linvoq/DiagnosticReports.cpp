@@ -15,8 +15,7 @@
 namespace {
 
 const DWORD kReportLevel = 3;
-const char kSeparator[] =
-    "-----------------------------------------------------------------------------------------";
+const char kSeparator[] = "-----------------------------------------------------------------------------------------";
 const char kProvidersKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Telephony\\Providers";
 const DWORD kMaxProviders = 128;
 

@@ -115,7 +115,8 @@ char* BuildDialableNumber(const DialingContext& ctx, const char* destination, Tr
         BuildNational(ctx, result);
     // Numbers that lead back into the own PBX shrink to the bare extension.
     if (ctx.szPbxBase[0]) {
-        if (StartsWith(result, ctx.szFullPbxPrefix, ctx.dwFullPbxPrefixLen)) RemovePrefix(result, ctx.dwFullPbxPrefixLen);
+        if (StartsWith(result, ctx.szFullPbxPrefix, ctx.dwFullPbxPrefixLen))
+            RemovePrefix(result, ctx.dwFullPbxPrefixLen);
         if (StartsWith(result, ctx.szLocalPbxPrefix, ctx.dwLocalPbxPrefixLen))
             RemovePrefix(result, ctx.dwLocalPbxPrefixLen);
     }

@@ -58,8 +58,8 @@ void CTapiApp::ReadDialingLocation() {
     DWORD dwLocalPos = 0;
     if (result == ERROR_SUCCESS) {
         DWORD size = sizeof dwLocalPos;
-        if (RegQueryValueExA(key.get(), "CurrentID", nullptr, nullptr, reinterpret_cast<BYTE*>(&dwLocalPos),
-                             &size) != ERROR_SUCCESS)
+        if (RegQueryValueExA(key.get(), "CurrentID", nullptr, nullptr, reinterpret_cast<BYTE*>(&dwLocalPos), &size) !=
+            ERROR_SUCCESS)
             dwLocalPos = 0;
         RegFlushKey(key.get());
         key.reset();

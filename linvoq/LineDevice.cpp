@@ -31,7 +31,8 @@ CLineDevice::CLineDevice(DWORD hLineAppIn, DWORD dwDeviceIDIn, DWORD dwAPIVersio
     dwCharSize = devCaps.GetCharSize();
 
     CAddressCaps addrCaps(hLineApp, dwDeviceID, 0, dwCharSize, dwDevAPIVersion, dwDevExtVersion);
-    if ((devCaps.GetLineFeatures() & LINEFEATURE_MAKECALL) || (addrCaps.GetAddressFeatures() & LINEADDRFEATURE_MAKECALL)) {
+    if ((devCaps.GetLineFeatures() & LINEFEATURE_MAKECALL) ||
+        (addrCaps.GetAddressFeatures() & LINEADDRFEATURE_MAKECALL)) {
         linvoq::CopyText(szAddress, sizeof szAddress, addrCaps.GetAddress(), 63);
         // With the switch off the name rule answers what an earlier line's name gave, which
         // would hand this line another line's address: such a line keeps no address.

@@ -24,8 +24,8 @@ CPhoneCaps::~CPhoneCaps() { std::free(m_pStruct); }
 
 long CPhoneCaps::Refresh() {
     void* buffer = m_pStruct;
-    long result = linvoq::RefreshStructure(buffer, kPhoneCapsInitialSize, m_dwExtVersion, PHONEERR_INCOMPATIBLEEXTVERSION,
-        [this](void* p, DWORD ext) {
+    long result = linvoq::RefreshStructure(
+        buffer, kPhoneCapsInitialSize, m_dwExtVersion, PHONEERR_INCOMPATIBLEEXTVERSION, [this](void* p, DWORD ext) {
             return phoneGetDevCaps(m_hPhoneApp, m_dwDeviceID, m_dwAPIVersion, ext, static_cast<PHONECAPS*>(p));
         });
     m_pStruct = static_cast<PHONECAPS*>(buffer);
@@ -38,7 +38,8 @@ void* CPhoneCaps::GetStruct() { return m_pStruct; }
 char* CPhoneCaps::GetPhoneName() {
     g_szPhoneName[0] = '\0';
     if (!m_pStruct) Refresh();
-    if (m_pStruct) GetStructText(m_pStruct, m_pStruct->dwPhoneNameOffset, m_pStruct->dwPhoneNameSize, g_szPhoneName, 511);
+    if (m_pStruct)
+        GetStructText(m_pStruct, m_pStruct->dwPhoneNameOffset, m_pStruct->dwPhoneNameSize, g_szPhoneName, 511);
     return g_szPhoneName;
 }
 

@@ -19,8 +19,8 @@ namespace {
 
 HCALL g_hPickupCall, g_hForwardConsultCall;
 
-using linvoq::TakeOwnership;
 using linvoq::HasCallFeature;
+using linvoq::TakeOwnership;
 
 void SetCallDataIfGiven(DWORD hCall, const char* pszCallData) {
     if (pszCallData) lineSetCallData(hCall, const_cast<char*>(pszCallData), std::strlen(pszCallData) + 1);
@@ -46,9 +46,8 @@ int CTapiApp::DoRedirect(char* pszAddress, char* pszDestination, char* pszCallDa
             if (connected >= 0) RedirectConnected(pDevice, pDevice->GetCall(connected), pszDestination, pszCallData);
         }
     }
-    return linvoq::FinishCommand(true,
-                                 "{Cmd:DeflectCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}{Dest:%s}",
-                                 m_dwOrgCmdId, pszAddress, pszDestination);
+    return linvoq::FinishCommand(true, "{Cmd:DeflectCall}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}{Dest:%s}", m_dwOrgCmdId,
+                                 pszAddress, pszDestination);
 }
 
 // A ringing call is sent on to the destination.
@@ -191,7 +190,6 @@ int CTapiApp::DoForward(char* pszAddress, char* pszDestination) {
             }
         }
     }
-    return linvoq::FinishCommand(true,
-                                 "{Cmd:SetForwarding}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}{Dest:%s}",
-                                 m_dwOrgCmdId, pszAddress, pszForward);
+    return linvoq::FinishCommand(true, "{Cmd:SetForwarding}{OrgCmdId:%d}{CmdId:%d}{Ext:%s}{Dest:%s}", m_dwOrgCmdId,
+                                 pszAddress, pszForward);
 }

@@ -13,14 +13,14 @@ struct FeatureName {
 };
 
 const FeatureName kAddressFeatures[] = {
-    {0x1, "FORWARD "},         {0x2, "MAKECALL "},      {0x4, "PICKUP "},          {0x400, "PICKUPDIRECT "},
-    {0x200, "PICKUPGROUP "},   {0x100, "PICKUPHELD "},  {0x800, "PICKUPWAITING "}, {0x8, "SETMEDIACONTROL "},
-    {0x10, "SETTERMINAL "},    {0x20, "SETUPCONF "},    {0x40, "UNCOMPLETECALL "}, {0x80, "UNPARK "},
+    {0x1, "FORWARD "},       {0x2, "MAKECALL "},     {0x4, "PICKUP "},          {0x400, "PICKUPDIRECT "},
+    {0x200, "PICKUPGROUP "}, {0x100, "PICKUPHELD "}, {0x800, "PICKUPWAITING "}, {0x8, "SETMEDIACONTROL "},
+    {0x10, "SETTERMINAL "},  {0x20, "SETUPCONF "},   {0x40, "UNCOMPLETECALL "}, {0x80, "UNPARK "},
 };
 
 const FeatureName kLineFeatures[] = {
-    {0x1, "DEVSPECIFIC "},  {0x2, "DEVSPECIFICFEAT "}, {0x4, "FORWARD "},
-    {0x100, "FORWARDDND "}, {0x80, "FORWARDFWD "},     {0x8, "MAKECALL "},
+    {0x1, "DEVSPECIFIC "},   {0x2, "DEVSPECIFICFEAT "},  {0x4, "FORWARD "},
+    {0x100, "FORWARDDND "},  {0x80, "FORWARDFWD "},      {0x8, "MAKECALL "},
     {0x40, "SETDEVSTATUS "}, {0x10, "SETMEDIACONTROL "}, {0x20, "SETTERMINAL "},
 };
 
@@ -60,10 +60,9 @@ const FeatureName kCallFeatures[] = {
 };
 
 const FeatureName kCallFeatures2[] = {
-    {0x8, "COMPLCALLBACK "},     {0x4, "COMPLCAMPON "},      {0x10, "COMPLINTRUDE "},
-    {0x20, "COMPLMESSAGE "},     {0x1, "NOHOLDCONFERENCE "}, {0x2, "ONESTEPTRANSFER "},
-    {0x80, "TRANSFERCONF "},     {0x40, "TRANSFERNORM "},    {0x100, "PARKDIRECT "},
-    {0x200, "PARKNONDIRECT "},
+    {0x8, "COMPLCALLBACK "},    {0x4, "COMPLCAMPON "},     {0x10, "COMPLINTRUDE "}, {0x20, "COMPLMESSAGE "},
+    {0x1, "NOHOLDCONFERENCE "}, {0x2, "ONESTEPTRANSFER "}, {0x80, "TRANSFERCONF "}, {0x40, "TRANSFERNORM "},
+    {0x100, "PARKDIRECT "},     {0x200, "PARKNONDIRECT "},
 };
 
 char g_szAddressFeatures[1024];

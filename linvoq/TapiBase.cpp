@@ -6,9 +6,7 @@ CTapiBase::CTapiBase() : m_dwCharSize(1) {}
 
 CTapiBase::~CTapiBase() {}
 
-void* CTapiBase::MoveUpPointer(void* pPointer, DWORD dwOffset) {
-    return static_cast<BYTE*>(pPointer) + dwOffset;
-}
+void* CTapiBase::MoveUpPointer(void* pPointer, DWORD dwOffset) { return static_cast<BYTE*>(pPointer) + dwOffset; }
 
 int CTapiBase::GetStructText(void* pStruct, DWORD dwOffset, DWORD dwSize, char* pszBuffer, DWORD dwBufferLen) {
     if (!pStruct || dwOffset == 0 || dwSize == 0 || !pszBuffer || dwBufferLen == 0) return 0;

@@ -11,12 +11,12 @@ enum : std::size_t { WAVE_HEADER_SIZE = 44 };
 
 // The header as thirteen fields in file order; nothing else of a file is read or written.
 struct WaveHeader {
-    char chunkId[4];  // "RIFF"
-    uint32_t riffSize;  // 36 + data size
-    char formType[4];  // "WAVE"
-    char formatChunkId[4];  // "fmt "
+    char chunkId[4];           // "RIFF"
+    uint32_t riffSize;         // 36 + data size
+    char formType[4];          // "WAVE"
+    char formatChunkId[4];     // "fmt "
     uint32_t formatChunkSize;  // 16
-    uint16_t formatTag;  // 1 for PCM
+    uint16_t formatTag;        // 1 for PCM
     uint16_t channels;
     uint32_t samplesPerSec;
     uint32_t avgBytesPerSec;

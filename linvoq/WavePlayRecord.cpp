@@ -56,8 +56,8 @@ bool WriteExactly(HANDLE hFile, const void* pBuffer, DWORD dwBytes) {
 // The samples of a playable file, at most as many as the header names and the file holds.
 std::unique_ptr<BYTE[]> ReadPlayableFile(const char* pszFile, linvoq::WaveHeader* pHeader, DWORD* pdwBytes) {
     if (GetFileAttributesA(pszFile) == INVALID_FILE_ATTRIBUTES) return nullptr;
-    linvoq::FileHandle file(CreateFileA(pszFile, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    linvoq::FileHandle file(
+        CreateFileA(pszFile, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsOpen()) return nullptr;
     uint8_t raw[linvoq::WAVE_HEADER_SIZE];
     if (!ReadExactly(file.Get(), raw, sizeof raw)) return nullptr;
@@ -84,7 +84,8 @@ bool WriteRecordingFile(const char* pszFile, const linvoq::PcmFormat& format, co
     if (!file.IsOpen()) return false;
     uint8_t raw[linvoq::WAVE_HEADER_SIZE];
     linvoq::WriteWaveHeader(linvoq::RecordingHeader(format, dwBytes), raw);
-    bool bWritten = WriteExactly(file.Get(), raw, sizeof raw) && (dwBytes == 0 || WriteExactly(file.Get(), pSamples, dwBytes));
+    bool bWritten =
+        WriteExactly(file.Get(), raw, sizeof raw) && (dwBytes == 0 || WriteExactly(file.Get(), pSamples, dwBytes));
     if (file.Close() && bWritten) return true;
     DeleteFileA(pszFile);
     return false;

@@ -31,7 +31,7 @@ DWORD ActiveCalls(Sim& sim, DWORD device) {
 bool IsBusy(Sim& sim, int device, const Party& from) {
     const Call* caller = from.hCall ? sim.FindCall(from.hCall) : nullptr;
     if (caller && caller->device == static_cast<DWORD>(device)) return true;  // calling oneself
-    DWORD max = sim.lines[device].maxActiveCalls;  // 0: no limit
+    DWORD max = sim.lines[device].maxActiveCalls;                             // 0: no limit
     return max != 0 && ActiveCalls(sim, device) >= max;
 }
 
@@ -43,12 +43,14 @@ bool ModeApplies(DWORD mode, bool internalCaller, DWORD any, DWORD internalOnly,
 const Forward* ForwardFor(const LineDevice& line, bool internalCaller, bool busy) {
     for (const Forward& f : line.forwards)
         if (ModeApplies(f.mode, internalCaller, LINEFORWARDMODE_UNCOND, LINEFORWARDMODE_UNCONDINTERNAL,
-                        LINEFORWARDMODE_UNCONDEXTERNAL) && !f.dest.empty())
+                        LINEFORWARDMODE_UNCONDEXTERNAL) &&
+            !f.dest.empty())
             return &f;
     if (busy)
         for (const Forward& f : line.forwards)
             if (ModeApplies(f.mode, internalCaller, LINEFORWARDMODE_BUSY, LINEFORWARDMODE_BUSYINTERNAL,
-                            LINEFORWARDMODE_BUSYEXTERNAL) && !f.dest.empty())
+                            LINEFORWARDMODE_BUSYEXTERNAL) &&
+                !f.dest.empty())
                 return &f;
     for (const Forward& f : line.forwards)
         if (f.mode == 0) return &f;
@@ -160,7 +162,8 @@ Call& NewAppearance(Sim& sim, DWORD device, DWORD owner, DWORD origin, DWORD rea
     for (auto& entry : sim.openLines) {
         const OpenLine& open = entry.second;
         if (open.device != device || open.privileges == LINECALLPRIVILEGE_NONE) continue;
-        DWORD privilege = (open.privileges & LINECALLPRIVILEGE_OWNER) ? LINECALLPRIVILEGE_OWNER : LINECALLPRIVILEGE_MONITOR;
+        DWORD privilege =
+            (open.privileges & LINECALLPRIVILEGE_OWNER) ? LINECALLPRIVILEGE_OWNER : LINECALLPRIVILEGE_MONITOR;
         if (owner) privilege = open.app == owner ? LINECALLPRIVILEGE_OWNER : LINECALLPRIVILEGE_MONITOR;
         call.holders.push_back({open.app, open.hLine, privilege});
     }
@@ -295,7 +298,8 @@ DWORD CallFrom(Sim& sim, const std::wstring& caller, DWORD device) {
     int from = FindExtension(sim, caller);
     if (from >= 0) return Dialled(sim, NewOutgoing(sim, static_cast<DWORD>(from), 0), std::wstring(), device);
     Party outside{0, caller, std::wstring()};
-    return Ring(sim, Resolve(sim, outside, std::wstring(), LINECALLREASON_DIRECT, -1, static_cast<int>(device)), outside);
+    return Ring(sim, Resolve(sim, outside, std::wstring(), LINECALLREASON_DIRECT, -1, static_cast<int>(device)),
+                outside);
 }
 
 void Answer(Sim& sim, Call& call) {

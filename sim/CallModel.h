@@ -15,7 +15,7 @@ namespace tapisim {
 
 // The party at the other end of an appearance: another appearance, or a number outside.
 struct Party {
-    DWORD hCall = 0;          // 0: outside the PBX
+    DWORD hCall = 0;  // 0: outside the PBX
     std::wstring number;
     std::wstring name;
 };
@@ -37,10 +37,10 @@ void SetPartyText(Call& call, PartyText id, PartyText name, const std::wstring& 
 // Where a call offered to a number ends up, forwarding followed.
 struct Resolution {
     enum Kind { kRings, kBusy, kOutside } kind = kBusy;
-    int device = -1;          // the line that rings (kRings)
-    std::wstring number;      // the number it went to in the end
+    int device = -1;      // the line that rings (kRings)
+    std::wstring number;  // the number it went to in the end
     DWORD reason = LINECALLREASON_DIRECT;
-    int via = -1;             // the line that redirected, forwarded or transferred it (-1: none)
+    int via = -1;  // the line that redirected, forwarded or transferred it (-1: none)
 };
 
 // Finds where a call from `from` to `number` (or, with device >= 0, to that line) goes.

@@ -238,9 +238,10 @@ LONG WINAPI lineSetCallPrivilege(HCALL hCall, DWORD dwCallPrivilege) {
             return LINEERR_INVALCALLSTATE;
         if (holder->privilege == dwCallPrivilege) return 0;
         holder->privilege = dwCallPrivilege;
-        NotifyCallInfo(sim, *call, dwCallPrivilege == LINECALLPRIVILEGE_OWNER
-                                       ? LINECALLINFOSTATE_NUMOWNERINCR | LINECALLINFOSTATE_NUMMONITORS
-                                       : LINECALLINFOSTATE_NUMOWNERDECR | LINECALLINFOSTATE_NUMMONITORS);
+        NotifyCallInfo(sim, *call,
+                       dwCallPrivilege == LINECALLPRIVILEGE_OWNER
+                           ? LINECALLINFOSTATE_NUMOWNERINCR | LINECALLINFOSTATE_NUMMONITORS
+                           : LINECALLINFOSTATE_NUMOWNERDECR | LINECALLINFOSTATE_NUMMONITORS);
         return 0;
     });
 }

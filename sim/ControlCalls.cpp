@@ -16,10 +16,9 @@ Call CallFromDesc(Sim& sim, DWORD deviceId, const SimCallDesc& desc) {
     Call call;
     call.hCall = sim.NewHandle();
     call.device = deviceId;
-    const char* texts[kPartyTextCount] = {desc.callerId,       desc.callerIdName,    desc.calledId,
-                                          desc.calledIdName,   desc.connectedId,     desc.connectedIdName,
-                                          desc.redirectionId,  desc.redirectionIdName, desc.redirectingId,
-                                          desc.redirectingIdName};
+    const char* texts[kPartyTextCount] = {
+        desc.callerId,        desc.callerIdName,  desc.calledId,          desc.calledIdName,  desc.connectedId,
+        desc.connectedIdName, desc.redirectionId, desc.redirectionIdName, desc.redirectingId, desc.redirectingIdName};
     for (int i = 0; i < kPartyTextCount; ++i) call.party[i] = WideFromAnsi(texts[i]);
     call.callData = Bytes(desc.callData);
     call.chargingInfo = WideFromAnsi(desc.chargingInfo);
@@ -45,7 +44,8 @@ SIMAPI DWORD WINAPI simCreateCall(DWORD deviceId, const SimCallDesc* desc) {
     for (auto& entry : sim.openLines) {
         const OpenLine& open = entry.second;
         if (open.device != deviceId || open.privileges == LINECALLPRIVILEGE_NONE) continue;
-        DWORD privilege = (open.privileges & LINECALLPRIVILEGE_OWNER) ? LINECALLPRIVILEGE_OWNER : LINECALLPRIVILEGE_MONITOR;
+        DWORD privilege =
+            (open.privileges & LINECALLPRIVILEGE_OWNER) ? LINECALLPRIVILEGE_OWNER : LINECALLPRIVILEGE_MONITOR;
         call.holders.push_back({open.app, open.hLine, privilege});
     }
     DWORD hCall = call.hCall;

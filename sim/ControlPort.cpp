@@ -25,22 +25,38 @@ WORD g_port = 0;
 
 const char* StateName(DWORD state) {
     switch (state) {
-    case LINECALLSTATE_IDLE: return "IDLE";
-    case LINECALLSTATE_OFFERING: return "OFFERING";
-    case LINECALLSTATE_ACCEPTED: return "ACCEPTED";
-    case LINECALLSTATE_DIALTONE: return "DIALTONE";
-    case LINECALLSTATE_DIALING: return "DIALING";
-    case LINECALLSTATE_RINGBACK: return "RINGBACK";
-    case LINECALLSTATE_BUSY: return "BUSY";
-    case LINECALLSTATE_SPECIALINFO: return "SPECIALINFO";
-    case LINECALLSTATE_CONNECTED: return "CONNECTED";
-    case LINECALLSTATE_PROCEEDING: return "PROCEEDING";
-    case LINECALLSTATE_ONHOLD: return "ONHOLD";
-    case LINECALLSTATE_CONFERENCED: return "CONFERENCED";
-    case LINECALLSTATE_ONHOLDPENDCONF: return "ONHOLDPENDCONF";
-    case LINECALLSTATE_ONHOLDPENDTRANSFER: return "ONHOLDPENDTRANSFER";
-    case LINECALLSTATE_DISCONNECTED: return "DISCONNECTED";
-    default: return "UNKNOWN";
+    case LINECALLSTATE_IDLE:
+        return "IDLE";
+    case LINECALLSTATE_OFFERING:
+        return "OFFERING";
+    case LINECALLSTATE_ACCEPTED:
+        return "ACCEPTED";
+    case LINECALLSTATE_DIALTONE:
+        return "DIALTONE";
+    case LINECALLSTATE_DIALING:
+        return "DIALING";
+    case LINECALLSTATE_RINGBACK:
+        return "RINGBACK";
+    case LINECALLSTATE_BUSY:
+        return "BUSY";
+    case LINECALLSTATE_SPECIALINFO:
+        return "SPECIALINFO";
+    case LINECALLSTATE_CONNECTED:
+        return "CONNECTED";
+    case LINECALLSTATE_PROCEEDING:
+        return "PROCEEDING";
+    case LINECALLSTATE_ONHOLD:
+        return "ONHOLD";
+    case LINECALLSTATE_CONFERENCED:
+        return "CONFERENCED";
+    case LINECALLSTATE_ONHOLDPENDCONF:
+        return "ONHOLDPENDCONF";
+    case LINECALLSTATE_ONHOLDPENDTRANSFER:
+        return "ONHOLDPENDTRANSFER";
+    case LINECALLSTATE_DISCONNECTED:
+        return "DISCONNECTED";
+    default:
+        return "UNKNOWN";
     }
 }
 
@@ -62,7 +78,8 @@ std::string Handle(DWORD hCall) { return std::to_string(hCall); }
 std::string Utf8(const std::wstring& text) {
     int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
+    if (n > 0)
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
     return out;
 }
 

@@ -56,7 +56,8 @@ SIMAPI int WINAPI simGetCallData(DWORD hCall, char* buf, int size) {
         Call* call = sim.FindCall(hCall);
         if (!call) return -1;
         int length = static_cast<int>(call->callData.size());
-        if (buf && size > 0) std::memcpy(buf, call->callData.data(), static_cast<std::size_t>(length < size ? length : size));
+        if (buf && size > 0)
+            std::memcpy(buf, call->callData.data(), static_cast<std::size_t>(length < size ? length : size));
         return length;
     });
 }

@@ -12,12 +12,11 @@ namespace tapisim {
 constexpr DWORD kAllLineStates = 0x01FFFFFF;     // every LINEDEVSTATE_ of API 3.1
 constexpr DWORD kAllAddressStates = 0x000001FF;  // every LINEADDRESSSTATE_
 constexpr DWORD kAllCallStates = 0x0000FFFF;     // every LINECALLSTATE_
-constexpr DWORD kLineMediaModes =
-    LINEMEDIAMODE_UNKNOWN | LINEMEDIAMODE_INTERACTIVEVOICE | LINEMEDIAMODE_AUTOMATEDVOICE;
+constexpr DWORD kLineMediaModes = LINEMEDIAMODE_UNKNOWN | LINEMEDIAMODE_INTERACTIVEVOICE | LINEMEDIAMODE_AUTOMATEDVOICE;
 
 LONG GetDevCaps(HLINEAPP hLineApp, DWORD device, DWORD api, DWORD ext, LPLINEDEVCAPS caps, bool wide);
-LONG GetAddressCaps(HLINEAPP hLineApp, DWORD device, DWORD addressId, DWORD api, DWORD ext,
-                    LPLINEADDRESSCAPS caps, bool wide);
+LONG GetAddressCaps(HLINEAPP hLineApp, DWORD device, DWORD addressId, DWORD api, DWORD ext, LPLINEADDRESSCAPS caps,
+                    bool wide);
 LONG GetAddressStatus(HLINE hLine, DWORD addressId, LPLINEADDRESSSTATUS status, bool wide);
 LONG GetLineDevStatus(HLINE hLine, LPLINEDEVSTATUS status);  // no texts: the same for A and W
 LONG GetCallInfo(HCALL hCall, LPLINECALLINFO info, bool wide);

@@ -7,7 +7,7 @@ namespace tapisim {
 
 namespace {
 
-const uint32_t kHeaderSize = 8;   // dwTotalSize, dwNumEntries
+const uint32_t kHeaderSize = 8;  // dwTotalSize, dwNumEntries
 const uint32_t kEntrySize = 24;  // the fields every version shares
 const uint32_t kLastForwardMode = 0x00010000;
 
@@ -88,8 +88,8 @@ std::string ForwardListJournal(const unsigned char* list, bool wide) {
     }
     uint32_t mode = Field(list, 8), size = Field(list, 24), offset = Field(list, 28);
     std::snprintf(buf, sizeof buf, "list=%lu/%lu/0x%08lX/%lu/%lu/", static_cast<unsigned long>(total),
-                  static_cast<unsigned long>(count), static_cast<unsigned long>(mode),
-                  static_cast<unsigned long>(size), static_cast<unsigned long>(offset));
+                  static_cast<unsigned long>(count), static_cast<unsigned long>(mode), static_cast<unsigned long>(size),
+                  static_cast<unsigned long>(offset));
     std::string dest;
     if (!Text(list, total, size, offset, wide, &dest)) dest.clear();
     return buf + ("\"" + Printable(dest, wide) + "\"");

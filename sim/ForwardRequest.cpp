@@ -38,7 +38,7 @@ LONG ReadList(const LINEFORWARDLIST* list, bool wide, DWORD apiVersion, std::vec
 }
 
 LONG ForwardLine(HLINE hLine, DWORD allAddresses, DWORD addressId, const LINEFORWARDLIST* list, DWORD rings,
-                  LPHCALL lphConsultCall, const LINECALLPARAMS* params, bool wide) {
+                 LPHCALL lphConsultCall, const LINECALLPARAMS* params, bool wide) {
     JournalLine line("lineForward");
     line.Dec(hLine).Dec(allAddresses).Dec(addressId);
     line.Raw(ForwardListJournal(reinterpret_cast<const unsigned char*>(list), wide).c_str());
@@ -79,7 +79,7 @@ extern "C" {
 LONG WINAPI lineForwardA(HLINE hLine, DWORD bAllAddresses, DWORD dwAddressID, LPLINEFORWARDLIST const lpForwardList,
                          DWORD dwNumRingsNoAnswer, LPHCALL lphConsultCall, LPLINECALLPARAMS const lpCallParams) {
     return tapisim::ForwardLine(hLine, bAllAddresses, dwAddressID, lpForwardList, dwNumRingsNoAnswer, lphConsultCall,
-                                 lpCallParams, false);
+                                lpCallParams, false);
 }
 LONG WINAPI lineForward(HLINE hLine, DWORD bAllAddresses, DWORD dwAddressID, LPLINEFORWARDLIST const lpForwardList,
                         DWORD dwNumRingsNoAnswer, LPHCALL lphConsultCall, LPLINECALLPARAMS const lpCallParams) {
@@ -89,7 +89,7 @@ LONG WINAPI lineForward(HLINE hLine, DWORD bAllAddresses, DWORD dwAddressID, LPL
 LONG WINAPI lineForwardW(HLINE hLine, DWORD bAllAddresses, DWORD dwAddressID, LPLINEFORWARDLIST const lpForwardList,
                          DWORD dwNumRingsNoAnswer, LPHCALL lphConsultCall, LPLINECALLPARAMS const lpCallParams) {
     return tapisim::ForwardLine(hLine, bAllAddresses, dwAddressID, lpForwardList, dwNumRingsNoAnswer, lphConsultCall,
-                                 lpCallParams, true);
+                                lpCallParams, true);
 }
 
 }  // extern "C"

@@ -10,7 +10,7 @@
 
 namespace tapisim {
 
-constexpr std::size_t kJournalLineSize = 256;  // longer lines are cut
+constexpr std::size_t kJournalLineSize = 256;       // longer lines are cut
 constexpr std::size_t kJournalDefaultLines = 4096;  // 1 MB, taken when the journal is made
 
 // Builds one line: name(arg, arg, ...) = result
@@ -18,11 +18,11 @@ class JournalLine {
 public:
     explicit JournalLine(const char* function);
 
-    JournalLine& Dec(uint32_t value);                 // handles, ids, sizes, counts
-    JournalLine& Hex(uint32_t value);                 // versions, flags, masks: 0x%08X
-    JournalLine& Text(const char* text);              // "text", or null
-    JournalLine& Size(const void* structure);         // size=<dwTotalSize>, or null
-    JournalLine& Raw(const char* text);               // as it stands
+    JournalLine& Dec(uint32_t value);                           // handles, ids, sizes, counts
+    JournalLine& Hex(uint32_t value);                           // versions, flags, masks: 0x%08X
+    JournalLine& Text(const char* text);                        // "text", or null
+    JournalLine& Size(const void* structure);                   // size=<dwTotalSize>, or null
+    JournalLine& Raw(const char* text);                         // as it stands
     JournalLine& NamedHex(const char* key, const void* value);  // key=0x%08X of a 32-bit value, or key=null
     // Ends the line with " = result": decimal for 0 and request ids, 0x%08X for errors.
     JournalLine& Result(int32_t result);

@@ -45,8 +45,8 @@ void FillDevCaps(const LineDevice& line, bool unicode, LPLINEDEVCAPS out) {
 }
 
 void FillAddressCaps(const LineDevice& line, DWORD device, bool unicode, LPLINEADDRESSCAPS out) {
-    const DWORD partyFlags = LINECALLPARTYID_ADDRESS | LINECALLPARTYID_NAME | LINECALLPARTYID_UNKNOWN |
-                             LINECALLPARTYID_UNAVAIL;
+    const DWORD partyFlags =
+        LINECALLPARTYID_ADDRESS | LINECALLPARTYID_NAME | LINECALLPARTYID_UNKNOWN | LINECALLPARTYID_UNAVAIL;
     LINEADDRESSCAPS caps = {};
     VarLayout layout(sizeof caps);
     layout.Add(caps.dwAddressSize, caps.dwAddressOffset, TextPart(line.address, unicode));
@@ -68,8 +68,8 @@ void FillAddressCaps(const LineDevice& line, DWORD device, bool unicode, LPLINEA
     caps.dwMaxNumOnHoldPendingCalls = 1;
     caps.dwMaxNumConference = line.maxConfCalls;
     caps.dwCallFeatures = line.callFeatures;
-    caps.dwForwardModes = LINEFORWARDMODE_UNCOND | LINEFORWARDMODE_BUSY | LINEFORWARDMODE_NOANSW |
-                          LINEFORWARDMODE_BUSYNA;
+    caps.dwForwardModes =
+        LINEFORWARDMODE_UNCOND | LINEFORWARDMODE_BUSY | LINEFORWARDMODE_NOANSW | LINEFORWARDMODE_BUSYNA;
     caps.dwMaxForwardEntries = 4;
     caps.dwAddressFeatures = line.addressFeatures;
     caps.dwMaxCallDataSize = 4096;
@@ -92,8 +92,8 @@ LONG GetDevCaps(HLINEAPP hLineApp, DWORD device, DWORD api, DWORD ext, LPLINEDEV
     });
 }
 
-LONG GetAddressCaps(HLINEAPP hLineApp, DWORD device, DWORD addressId, DWORD api, DWORD ext,
-                    LPLINEADDRESSCAPS caps, bool wide) {
+LONG GetAddressCaps(HLINEAPP hLineApp, DWORD device, DWORD addressId, DWORD api, DWORD ext, LPLINEADDRESSCAPS caps,
+                    bool wide) {
     JournalLine line("lineGetAddressCaps");
     line.Dec(hLineApp).Dec(device).Dec(addressId).Hex(api).Hex(ext).Size(caps);
     return RunLocked(line, [&](Sim& sim) -> LONG {

@@ -51,7 +51,13 @@ LONG Open(Sim& sim, DWORD app, DWORD device, LPHLINE lphLine, DWORD api, DWORD e
     r = CheckPrivileges(privileges, mediaModes);
     if (r) return r;
     if (sim.FindOpenLine(app, device)) return LINEERR_RESOURCEUNAVAIL;  // one handle per application and line
-    OpenLine open = {sim.NewHandle(), app, device, api, ext, instance, privileges,
+    OpenLine open = {sim.NewHandle(),
+                     app,
+                     device,
+                     api,
+                     ext,
+                     instance,
+                     privileges,
                      (privileges & LINECALLPRIVILEGE_OWNER) ? mediaModes : 0};
     sim.openLines[open.hLine] = open;
     *lphLine = open.hLine;
@@ -64,8 +70,14 @@ LONG Open(Sim& sim, DWORD app, DWORD device, LPHLINE lphLine, DWORD api, DWORD e
 LONG OpenLineEntry(HLINEAPP hLineApp, DWORD device, LPHLINE lphLine, DWORD api, DWORD ext, DWORD_PTR instance,
                    DWORD privileges, DWORD mediaModes, LPLINECALLPARAMS params) {
     JournalLine line("lineOpen");
-    line.Dec(hLineApp).Dec(device).Hex(api).Hex(ext).Dec(static_cast<uint32_t>(instance)).Hex(privileges)
-        .Hex(mediaModes).Raw(params ? "params=set" : "params=null");
+    line.Dec(hLineApp)
+        .Dec(device)
+        .Hex(api)
+        .Hex(ext)
+        .Dec(static_cast<uint32_t>(instance))
+        .Hex(privileges)
+        .Hex(mediaModes)
+        .Raw(params ? "params=set" : "params=null");
     return RunLocked(line, [&](Sim& sim) {
         return Open(sim, hLineApp, device, lphLine, api, ext, instance, privileges, mediaModes, params);
     });

@@ -48,8 +48,8 @@ void AddForwardList(VarLayout& layout, LINEADDRESSSTATUS& status, const std::vec
     if (forwards.empty()) return;
     const std::size_t entrySize = ForwardEntrySize(apiVersion);
     records.assign(forwards.size(), LINEFORWARD());
-    std::size_t array = layout.Add(status.dwForwardSize, status.dwForwardOffset,
-                                   std::string(records.size() * entrySize, '\0'));
+    std::size_t array =
+        layout.Add(status.dwForwardSize, status.dwForwardOffset, std::string(records.size() * entrySize, '\0'));
     for (std::size_t i = 0; i < forwards.size(); ++i) {
         LINEFORWARD& record = records[i];
         record.dwForwardMode = forwards[i].mode;
@@ -60,8 +60,7 @@ void AddForwardList(VarLayout& layout, LINEADDRESSSTATUS& status, const std::vec
         layout.Add(record.dwDestAddressSize, record.dwDestAddressOffset, TextPart(forwards[i].dest, unicode));
     }
     std::string bytes;
-    for (const LINEFORWARD& record : records)
-        bytes.append(reinterpret_cast<const char*>(&record), entrySize);
+    for (const LINEFORWARD& record : records) bytes.append(reinterpret_cast<const char*>(&record), entrySize);
     layout.SetBytes(array, bytes.data(), bytes.size());
 }
 

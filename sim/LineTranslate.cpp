@@ -71,8 +71,8 @@ LONG WINAPI lineTranslateAddress(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAP
 LONG WINAPI lineTranslateAddressW(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPIVersion, LPCWSTR lpszAddressIn,
                                   DWORD dwCard, DWORD dwTranslateOptions, LPLINETRANSLATEOUTPUT lpTranslateOutput) {
     std::string canonical = lpszAddressIn ? tapisim::AnsiFromWide(lpszAddressIn) : std::string();
-    return tapisim::Translate(hLineApp, dwDeviceID, dwAPIVersion, lpszAddressIn ? canonical.c_str() : nullptr,
-                              dwCard, dwTranslateOptions, lpTranslateOutput, true);
+    return tapisim::Translate(hLineApp, dwDeviceID, dwAPIVersion, lpszAddressIn ? canonical.c_str() : nullptr, dwCard,
+                              dwTranslateOptions, lpTranslateOutput, true);
 }
 
 }  // extern "C"

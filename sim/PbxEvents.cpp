@@ -24,7 +24,8 @@ bool Holds(const Call& call, DWORD hLine) {
 void JoinNewHolders(Sim& sim, Call& call) {
     for (auto& entry : sim.openLines) {
         const OpenLine& open = entry.second;
-        if (open.device != call.device || open.privileges == LINECALLPRIVILEGE_NONE || Holds(call, open.hLine)) continue;
+        if (open.device != call.device || open.privileges == LINECALLPRIVILEGE_NONE || Holds(call, open.hLine))
+            continue;
         call.holders.push_back({open.app, open.hLine, PrivilegeOf(open)});
     }
 }

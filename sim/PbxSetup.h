@@ -8,11 +8,11 @@
 
 namespace tapisim {
 
-LineConfig DefaultExtension();   // what a described line has unless it says otherwise
+LineConfig DefaultExtension();  // what a described line has unless it says otherwise
 PhoneConfig DefaultPhone();
-PbxConfig DefaultPbx();          // the built-in PBX (see README.md)
+PbxConfig DefaultPbx();  // the built-in PBX (see README.md)
 
-LineDevice LineFromDesc(const SimLineDesc& desc);  // texts in the ANSI code page
+LineDevice LineFromDesc(const SimLineDesc& desc);     // texts in the ANSI code page
 LineDevice LineFromConfig(const LineConfig& config);  // texts in UTF-8
 PhoneDevice PhoneFromDesc(const SimPhoneDesc& desc);
 PhoneDevice PhoneFromConfig(const PhoneConfig& config);

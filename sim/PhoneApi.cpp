@@ -126,7 +126,11 @@ LONG WINAPI phoneGetStatusA(HPHONE hPhone, LPPHONESTATUS lpPhoneStatus) {
 LONG WINAPI phoneOpen(HPHONEAPP hPhoneApp, DWORD dwDeviceID, LPHPHONE lphPhone, DWORD dwAPIVersion, DWORD dwExtVersion,
                       DWORD_PTR dwCallbackInstance, DWORD dwPrivilege) {
     JournalLine line("phoneOpen");
-    line.Dec(hPhoneApp).Dec(dwDeviceID).Hex(dwAPIVersion).Hex(dwExtVersion).Dec(static_cast<uint32_t>(dwCallbackInstance))
+    line.Dec(hPhoneApp)
+        .Dec(dwDeviceID)
+        .Hex(dwAPIVersion)
+        .Hex(dwExtVersion)
+        .Dec(static_cast<uint32_t>(dwCallbackInstance))
         .Hex(dwPrivilege);
     return RunLocked(line, [&](Sim& sim) {
         return OpenPhoneDevice(sim, hPhoneApp, dwDeviceID, lphPhone, dwAPIVersion, dwExtVersion, dwCallbackInstance,
@@ -137,9 +141,8 @@ LONG WINAPI phoneOpen(HPHONEAPP hPhoneApp, DWORD dwDeviceID, LPHPHONE lphPhone, 
 LONG WINAPI phoneClose(HPHONE hPhone) {
     JournalLine line("phoneClose");
     line.Dec(hPhone);
-    return RunLocked(line, [&](Sim& sim) -> LONG {
-        return sim.openPhones.erase(hPhone) ? 0 : PHONEERR_INVALPHONEHANDLE;
-    });
+    return RunLocked(line,
+                     [&](Sim& sim) -> LONG { return sim.openPhones.erase(hPhone) ? 0 : PHONEERR_INVALPHONEHANDLE; });
 }
 
 }  // extern "C"

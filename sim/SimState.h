@@ -33,7 +33,7 @@ struct Forward {
 
 struct LineDevice {
     std::wstring name;
-    std::wstring address;   // the same text on every address of the line
+    std::wstring address;  // the same text on every address of the line
     std::wstring provider;
     DWORD permanentLineId = 0;
     DWORD lineFeatures = 0;
@@ -44,14 +44,14 @@ struct LineDevice {
     DWORD maxConfCalls = 0;
     DWORD numAddresses = 1;
     bool unicode = false;
-    DWORD apiHigh = 0;        // highest API version the provider negotiates
+    DWORD apiHigh = 0;  // highest API version the provider negotiates
     DWORD extVersion = 0;
     bool rejectExtVersion = false;
-    bool removed = false;     // removed at run time; its id stays unused
+    bool removed = false;  // removed at run time; its id stays unused
     std::vector<Forward> forwards;
     SimLineStatus status = {};  // counters set by the test, on top of the calls counted here
-    DWORD waveIn = 0;         // wave devices of the line's calls (lineGetID "wave/in", "wave/out");
-    DWORD waveOut = 0;        // SIM_NO_WAVE_DEVICE for none
+    DWORD waveIn = 0;           // wave devices of the line's calls (lineGetID "wave/in", "wave/out");
+    DWORD waveOut = 0;          // SIM_NO_WAVE_DEVICE for none
 };
 
 struct PhoneDevice {
@@ -76,10 +76,10 @@ struct QueuedMessage {
 struct App {
     DWORD handle = 0;
     bool phone = false;
-    HWND window = nullptr;        // hidden window on the initialising thread
+    HWND window = nullptr;  // hidden window on the initialising thread
     DWORD thread = 0;
     LINECALLBACK callback = nullptr;  // phone callbacks have the same signature
-    std::wstring name;              // friendly name, else the program's file name
+    std::wstring name;                // friendly name, else the program's file name
     std::deque<QueuedMessage> queue;  // messages not yet handed to the callback
     bool wakeupPosted = false;        // a delivery message is on its way to the window
 };
@@ -93,7 +93,7 @@ struct OpenLine {
     DWORD_PTR instance;
     DWORD privileges;
     DWORD mediaModes;
-    DWORD lineStates = 0;     // lineSetStatusMessages masks
+    DWORD lineStates = 0;  // lineSetStatusMessages masks
     DWORD addressStates = 0;
 };
 
@@ -111,13 +111,22 @@ struct OpenPhone {
 struct CallHolder {
     DWORD app;
     DWORD hLine;
-    DWORD privilege;      // LINECALLPRIVILEGE_OWNER or _MONITOR
-    bool told = false;    // has had a LINE_CALLSTATE (which carries the privilege only the first time)
+    DWORD privilege;    // LINECALLPRIVILEGE_OWNER or _MONITOR
+    bool told = false;  // has had a LINE_CALLSTATE (which carries the privilege only the first time)
 };
 
 enum PartyText {
-    kCallerId, kCallerIdName, kCalledId, kCalledIdName, kConnectedId, kConnectedIdName,
-    kRedirectionId, kRedirectionIdName, kRedirectingId, kRedirectingIdName, kPartyTextCount
+    kCallerId,
+    kCallerIdName,
+    kCalledId,
+    kCalledIdName,
+    kConnectedId,
+    kConnectedIdName,
+    kRedirectionId,
+    kRedirectionIdName,
+    kRedirectingId,
+    kRedirectingIdName,
+    kPartyTextCount
 };
 
 // One appearance of a call on one line. A call between two extensions is two appearances with
@@ -126,11 +135,11 @@ struct Call {
     DWORD hCall = 0;
     DWORD device = 0;
     DWORD addressId = 0;
-    DWORD connection = 0;     // PBX connection of the appearances of one call (0: none)
+    DWORD connection = 0;  // PBX connection of the appearances of one call (0: none)
     std::wstring party[kPartyTextCount];
-    std::string callData;     // raw bytes
+    std::string callData;  // raw bytes
     std::wstring chargingInfo;
-    std::string userUserInfo; // raw bytes
+    std::string userUserInfo;  // raw bytes
     DWORD callId = 0;
     DWORD relatedCallId = 0;
     DWORD origin = 0;
@@ -145,11 +154,11 @@ struct Call {
     // The call model. Calls made with simCreateCall keep the features the test gave them; the
     // PBX's own calls get the features of their state.
     bool pbxFeatures = false;
-    DWORD peer = 0;           // appearance of the other party on another line (0: outside or none)
-    std::wstring farNumber;   // the other party's number when it is outside the PBX
+    DWORD peer = 0;          // appearance of the other party on another line (0: outside or none)
+    std::wstring farNumber;  // the other party's number when it is outside the PBX
     std::wstring farName;
-    DWORD consult = 0;        // consultation call of a call on hold pending transfer
-    DWORD conference = 0;     // conference call this appearance is a member of
+    DWORD consult = 0;     // consultation call of a call on hold pending transfer
+    DWORD conference = 0;  // conference call this appearance is a member of
 };
 
 // A completion of an asynchronous request: re-checks, writes returned handles, posts LINE_REPLY
@@ -163,7 +172,7 @@ struct PendingRequest {
 
 class Sim {
 public:
-    std::recursive_mutex lock;  // guards everything below but the journal and the faults
+    std::recursive_mutex lock;        // guards everything below but the journal and the faults
     std::vector<LineDevice> lines;    // index = device id
     std::vector<PhoneDevice> phones;  // index = device id
     std::map<DWORD, App> apps;
@@ -176,12 +185,12 @@ public:
     std::map<DWORD, PendingRequest> pendingWork;  // completions queued to their application
     std::deque<PendingRequest> heldWork;          // completions held back by simHoldReplies
     bool holdReplies = false;
-    bool demoStarted = false;     // the TVX_SIM_DEMO call has been started
-    DWORD demoGeneration = 0;     // counts resets, which end a demonstration under way
-    FaultTable faults;   // own lock
-    FaultTable replyFaults;  // accepted requests whose LINE_REPLY carries an error
-    FaultTable slowReturns;  // calls that return only so many milliseconds after their work
-    Journal journal;     // own lock
+    bool demoStarted = false;  // the TVX_SIM_DEMO call has been started
+    DWORD demoGeneration = 0;  // counts resets, which end a demonstration under way
+    FaultTable faults;         // own lock
+    FaultTable replyFaults;    // accepted requests whose LINE_REPLY carries an error
+    FaultTable slowReturns;    // calls that return only so many milliseconds after their work
+    Journal journal;           // own lock
 
     DWORD NewHandle() { return m_nextHandle++; }
 

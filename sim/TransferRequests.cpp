@@ -190,8 +190,7 @@ LONG WINAPI linePickupA(HLINE hLine, DWORD dwAddressID, LPHCALL lphCall, LPCSTR 
 LONG WINAPI linePickup(HLINE hLine, DWORD dwAddressID, LPHCALL lphCall, LPCSTR lpszDestAddress, LPCSTR lpszGroupID) {
     return linePickupA(hLine, dwAddressID, lphCall, lpszDestAddress, lpszGroupID);
 }
-LONG WINAPI linePickupW(HLINE hLine, DWORD dwAddressID, LPHCALL lphCall, LPCWSTR lpszDestAddress,
-                        LPCWSTR lpszGroupID) {
+LONG WINAPI linePickupW(HLINE hLine, DWORD dwAddressID, LPHCALL lphCall, LPCWSTR lpszDestAddress, LPCWSTR lpszGroupID) {
     return PickupEntry(hLine, dwAddressID, lphCall, FromWide(lpszDestAddress), FromWide(lpszGroupID));
 }
 

@@ -36,12 +36,10 @@ std::vector<std::string> SplitBlanks(const std::string& s) {
 
 }  // namespace
 
-std::string DefaultInternationalAccess(uint32_t country) {
-    return country == 1 ? "011" : "00";
-}
+std::string DefaultInternationalAccess(uint32_t country) { return country == 1 ? "011" : "00"; }
 
-bool TranslateCanonical(const DialLocation& location, const std::string& canonical,
-                        bool forceLongDistance, Translation* out) {
+bool TranslateCanonical(const DialLocation& location, const std::string& canonical, bool forceLongDistance,
+                        Translation* out) {
     if (canonical.size() < 2 || canonical[0] != '+') return false;
     std::vector<std::string> parts = SplitBlanks(canonical.substr(1));
     if (parts.size() < 2 || parts.size() > 3 || parts[0].size() > 4) return false;
@@ -53,9 +51,8 @@ bool TranslateCanonical(const DialLocation& location, const std::string& canonic
     const uint32_t cc = static_cast<uint32_t>(std::stoul(parts[0]));
     const std::string area = parts.size() == 3 ? parts[1] : std::string();
     const std::string rest = parts.back();
-    std::string intl = location.internationalAccess.empty()
-                           ? DefaultInternationalAccess(location.country)
-                           : location.internationalAccess;
+    std::string intl = location.internationalAccess.empty() ? DefaultInternationalAccess(location.country)
+                                                            : location.internationalAccess;
 
     Translation t;
     t.destCountry = cc;

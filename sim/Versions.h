@@ -5,8 +5,8 @@
 
 namespace tapisim {
 
-constexpr uint32_t kTapiVersion = 0x00030001;         // highest version this TAPI knows
-constexpr uint32_t kLowestApiVersion = 0x00010003;    // lowest version a provider accepts
+constexpr uint32_t kTapiVersion = 0x00030001;       // highest version this TAPI knows
+constexpr uint32_t kLowestApiVersion = 0x00010003;  // lowest version a provider accepts
 
 enum class Negotiation { Ok, Incompatible, Unavailable };
 

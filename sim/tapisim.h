@@ -19,39 +19,39 @@
 
 // One line device of the PBX. Texts are copied; null texts count as empty.
 struct SimLineDesc {
-    const char* name;            // LINEDEVCAPS line name
-    const char* address;         // address text of every address of the line ("" for none)
-    const char* provider;        // LINEDEVCAPS provider info
-    DWORD permanentLineId;       // dwPermanentLineID; the provider id is its high 16 bits
-    DWORD lineFeatures;          // LINEDEVCAPS dwLineFeatures, e.g. LINEFEATURE_MAKECALL
-    DWORD addressFeatures;       // LINEADDRESSCAPS dwAddressFeatures
-    DWORD callFeatures;          // LINEADDRESSCAPS dwCallFeatures
-    DWORD callFeatures2;         // LINEADDRESSCAPS dwCallFeatures2
-    DWORD maxActiveCalls;        // LINEADDRESSCAPS dwMaxNumActiveCalls
-    DWORD maxConfCalls;          // LINEADDRESSCAPS dwMaxNumConference
-    DWORD numAddresses;          // LINEDEVCAPS dwNumAddresses (0 is taken as 1)
-    int unicode;                 // texts as UTF-16 with dwStringFormat STRINGFORMAT_UNICODE
-    DWORD apiVersionHigh;        // highest API version the provider negotiates (0: 0x00030001)
-    DWORD extVersion;            // extension version the provider negotiates (0: none)
-    int rejectExtVersion;        // caps calls with a non-zero extension version fail with
-                                 // LINEERR_INCOMPATIBLEEXTVERSION
+    const char* name;       // LINEDEVCAPS line name
+    const char* address;    // address text of every address of the line ("" for none)
+    const char* provider;   // LINEDEVCAPS provider info
+    DWORD permanentLineId;  // dwPermanentLineID; the provider id is its high 16 bits
+    DWORD lineFeatures;     // LINEDEVCAPS dwLineFeatures, e.g. LINEFEATURE_MAKECALL
+    DWORD addressFeatures;  // LINEADDRESSCAPS dwAddressFeatures
+    DWORD callFeatures;     // LINEADDRESSCAPS dwCallFeatures
+    DWORD callFeatures2;    // LINEADDRESSCAPS dwCallFeatures2
+    DWORD maxActiveCalls;   // LINEADDRESSCAPS dwMaxNumActiveCalls
+    DWORD maxConfCalls;     // LINEADDRESSCAPS dwMaxNumConference
+    DWORD numAddresses;     // LINEDEVCAPS dwNumAddresses (0 is taken as 1)
+    int unicode;            // texts as UTF-16 with dwStringFormat STRINGFORMAT_UNICODE
+    DWORD apiVersionHigh;   // highest API version the provider negotiates (0: 0x00030001)
+    DWORD extVersion;       // extension version the provider negotiates (0: none)
+    int rejectExtVersion;   // caps calls with a non-zero extension version fail with
+                            // LINEERR_INCOMPATIBLEEXTVERSION
 };
 
 // One phone device of the PBX.
 struct SimPhoneDesc {
-    const char* name;            // PHONECAPS phone name
-    DWORD phoneFeatures;         // PHONECAPS and PHONESTATUS dwPhoneFeatures
-    int unicode;                 // texts as UTF-16 with STRINGFORMAT_UNICODE
-    DWORD extVersion;            // extension version the provider negotiates (0: none)
-    int rejectExtVersion;        // phoneGetDevCaps with a non-zero extension version fails with
-                                 // PHONEERR_INCOMPATIBLEEXTVERSION
+    const char* name;      // PHONECAPS phone name
+    DWORD phoneFeatures;   // PHONECAPS and PHONESTATUS dwPhoneFeatures
+    int unicode;           // texts as UTF-16 with STRINGFORMAT_UNICODE
+    DWORD extVersion;      // extension version the provider negotiates (0: none)
+    int rejectExtVersion;  // phoneGetDevCaps with a non-zero extension version fails with
+                           // PHONEERR_INCOMPATIBLEEXTVERSION
 };
 
 // One entry of a line's forwarding list (LINEFORWARD of API 3.1).
 struct SimForward {
-    DWORD forwardMode;           // LINEFORWARDMODE_*, 0 stands for do-not-disturb
-    const char* callerAddress;   // may be null
-    const char* destAddress;     // may be null
+    DWORD forwardMode;          // LINEFORWARDMODE_*, 0 stands for do-not-disturb
+    const char* callerAddress;  // may be null
+    const char* destAddress;    // may be null
     DWORD destCountryCode;
 };
 
@@ -75,15 +75,15 @@ struct SimCallDesc {
     const char* redirectionIdName;
     const char* redirectingId;
     const char* redirectingIdName;
-    const char* callData;        // call data bytes, stored with their terminating zero
+    const char* callData;  // call data bytes, stored with their terminating zero
     const char* chargingInfo;
     const char* userUserInfo;
-    DWORD callId;                // dwCallID (0: the simulator numbers calls itself)
-    DWORD origin;                // LINECALLORIGIN_*
-    DWORD reason;                // LINECALLREASON_*
-    DWORD state;                 // initial LINECALLSTATE_*
-    DWORD callFeatures;          // LINECALLSTATUS dwCallFeatures
-    DWORD callFeatures2;         // LINECALLSTATUS dwCallFeatures2
+    DWORD callId;         // dwCallID (0: the simulator numbers calls itself)
+    DWORD origin;         // LINECALLORIGIN_*
+    DWORD reason;         // LINECALLREASON_*
+    DWORD state;          // initial LINECALLSTATE_*
+    DWORD callFeatures;   // LINECALLSTATUS dwCallFeatures
+    DWORD callFeatures2;  // LINECALLSTATUS dwCallFeatures2
 };
 
 // --- The PBX -------------------------------------------------------------------------------

@@ -11,8 +11,7 @@ namespace {
 
 constexpr long kMaxConnectionAge = 86400;  // seconds
 
-void TakeSlot(long pos, SOCKET s, long now, DWORD dwIP)
-{
+void TakeSlot(long pos, SOCKET s, long now, DWORD dwIP) {
     TS_CONNECTION& slot = g_Connections[pos];
     vessnet::ResetSlotState(pos);
     slot.Socket = s;
@@ -26,16 +25,14 @@ void TakeSlot(long pos, SOCKET s, long now, DWORD dwIP)
 
 }  // namespace
 
-void CTelnetServer::OnNewConnection()
-{
+void CTelnetServer::OnNewConnection() {
     OnTsDebugInfo(2, "CTelnetServer::NewConnection");
     ConnectionLock lock;
 
     int nAddrLen = sizeof m_SockAddrIn;
     SOCKET s = accept(m_ServerSocket, reinterpret_cast<sockaddr*>(&m_SockAddrIn), &nAddrLen);
     OnTsDebugInfo(2, " wClientSocket: %d", static_cast<int>(s));
-    if (s == INVALID_SOCKET)
-        return;
+    if (s == INVALID_SOCKET) return;
 
     // The value is new to us, so an old handle with it was closed elsewhere: a close still
     // due for it, or a stale slot holding it, must not touch this connection.

@@ -20,10 +20,8 @@ bool g_bFlushPosted = false;
 
 bool GatheringOutside() { return g_bGatherOutside && g_dwWindowThread && GetCurrentThreadId() == g_dwWindowThread; }
 
-void SendGathered()
-{
-    if (!g_anyBatched)
-        return;
+void SendGathered() {
+    if (!g_anyBatched) return;
     OutputLock lock;
     g_anyBatched = false;
     for (long pos = 0; pos < TS_MAX_CONNECTIONS; ++pos) {
@@ -38,8 +36,7 @@ enum class SendResult { All, WouldBlock, Broken };
 
 // Sends until everything is taken or the socket would block. A would-block result is what
 // makes Windows Sockets raise FD_WRITE once there is room again.
-SendResult SendSome(SOCKET s, const char*& data, std::size_t& n)
-{
+SendResult SendSome(SOCKET s, const char*& data, std::size_t& n) {
     while (n > 0) {
         int sent = send(s, data, static_cast<int>(n), 0);
         if (sent > 0) {
@@ -52,16 +49,14 @@ SendResult SendSome(SOCKET s, const char*& data, std::size_t& n)
     return SendResult::All;
 }
 
-void AddDropped(SlotState& state, std::size_t n)
-{
+void AddDropped(SlotState& state, std::size_t n) {
     unsigned long room = ~0ul - state.dropped;
     state.dropped += n < room ? static_cast<unsigned long>(n) : room;
 }
 
 // Lines already queued are lost with the connection; a line already partly on the wire stays
 // unfinished, and the close right after it tells the client so.
-void Overflow(long pos, std::size_t n, HWND hWnd)
-{
+void Overflow(long pos, std::size_t n, HWND hWnd) {
     SlotState& state = g_Slots[pos];
     const SOCKET s = g_Connections[pos].Socket;
     state.overflowed = true;
@@ -74,8 +69,7 @@ void Overflow(long pos, std::size_t n, HWND hWnd)
 
 // Gathered for one send at the end of the message; when the queue is full, what waits is
 // sent first, so that a long answer is never mistaken for a client that does not read.
-void Gather(long pos, const char* data, std::size_t n, HWND hWnd)
-{
+void Gather(long pos, const char* data, std::size_t n, HWND hWnd) {
     SlotState& state = g_Slots[pos];
     if (!state.output.Push(data, n)) {
         FlushSlot(pos);
@@ -90,8 +84,7 @@ void Gather(long pos, const char* data, std::size_t n, HWND hWnd)
 
 }  // namespace
 
-void SendToSlot(long pos, const char* data, std::size_t n, HWND hWnd)
-{
+void SendToSlot(long pos, const char* data, std::size_t n, HWND hWnd) {
     OutputLock lock;
     SlotState& state = g_Slots[pos];
     if (state.overflowed) {
@@ -105,22 +98,17 @@ void SendToSlot(long pos, const char* data, std::size_t n, HWND hWnd)
     if (GatheringOutside()) {
         Gather(pos, data, n, hWnd);
         // One wake-up for everything gathered until it is handled; without it, send now.
-        if (!g_bFlushPosted)
-            g_bFlushPosted = PostMessageA(hWnd, WM_OUTPUT_FLUSH, 0, 0) != FALSE;
-        if (!g_bFlushPosted)
-            SendGathered();
+        if (!g_bFlushPosted) g_bFlushPosted = PostMessageA(hWnd, WM_OUTPUT_FLUSH, 0, 0) != FALSE;
+        if (!g_bFlushPosted) SendGathered();
         return;
     }
     // Straight to the socket unless earlier lines still wait. A broken connection takes
     // nothing more; its FD_CLOSE clears it.
-    if (state.output.Empty() && SendSome(g_Connections[pos].Socket, data, n) != SendResult::WouldBlock)
-        return;
-    if (!state.output.Push(data, n))
-        Overflow(pos, n, hWnd);
+    if (state.output.Empty() && SendSome(g_Connections[pos].Socket, data, n) != SendResult::WouldBlock) return;
+    if (!state.output.Push(data, n)) Overflow(pos, n, hWnd);
 }
 
-std::size_t FlushSlot(long pos)
-{
+std::size_t FlushSlot(long pos) {
     OutputLock lock;
     SlotState& state = g_Slots[pos];
     const SOCKET s = g_Connections[pos].Socket;
@@ -130,28 +118,22 @@ std::size_t FlushSlot(long pos)
         const char* start = data;
         SendResult result = SendSome(s, data, n);
         state.output.Pop(static_cast<std::size_t>(data - start));
-        if (result == SendResult::WouldBlock)
-            break;
-        if (result == SendResult::Broken)
-            state.output.Clear();
+        if (result == SendResult::WouldBlock) break;
+        if (result == SendResult::Broken) state.output.Clear();
     }
     return state.output.Size();
 }
 
-SendBatch::SendBatch()
-{
-    if (g_batchDepth++ == 0)
-        g_dwBatchThread = GetCurrentThreadId();
+SendBatch::SendBatch() {
+    if (g_batchDepth++ == 0) g_dwBatchThread = GetCurrentThreadId();
 }
 
-SendBatch::~SendBatch()
-{
+SendBatch::~SendBatch() {
     SendGathered();
     --g_batchDepth;
 }
 
-void NoteWindowThread()
-{
+void NoteWindowThread() {
     g_dwWindowThread = GetCurrentThreadId();
     g_bFlushPosted = false;  // a new window has no wake-up pending
 }

@@ -11,8 +11,7 @@ using vessnet::SlotHolds;
 
 namespace {
 
-void FreeSlot(long pos)
-{
+void FreeSlot(long pos) {
     TS_CONNECTION& slot = g_Connections[pos];
     slot.Socket = INVALID_SOCKET;
     slot.tConnected = 0;
@@ -25,8 +24,7 @@ void FreeSlot(long pos)
 
 }  // namespace
 
-void CTelnetServer::ResetSockets()
-{
+void CTelnetServer::ResetSockets() {
     OnTsDebugInfo(1, "CTelnetServer::ResetSockets");
     ConnectionLock lock;
     for (long pos = 0; pos < TS_MAX_CONNECTIONS; ++pos) {
@@ -40,52 +38,43 @@ void CTelnetServer::ResetSockets()
     }
 }
 
-void CTelnetServer::ClearConnection(SOCKET s, BOOL bNotify)
-{
+void CTelnetServer::ClearConnection(SOCKET s, BOOL bNotify) {
     OnTsDebugInfo(2, "CTelnetServer::ClearConnection %d", static_cast<int>(s));
     ConnectionLock lock;
     for (long pos = 0; pos < TS_MAX_CONNECTIONS; ++pos) {
-        if (!SlotHolds(g_Connections[pos], s))
-            continue;
+        if (!SlotHolds(g_Connections[pos], s)) continue;
         if (bNotify) {
             std::size_t unsent = vessnet::FlushSlot(pos);
             if (unsent > 0)
-                OnTsDebugInfo(2, " Socket %d cleared with %u bytes unsent", static_cast<int>(s), static_cast<unsigned>(unsent));
+                OnTsDebugInfo(2, " Socket %d cleared with %u bytes unsent", static_cast<int>(s),
+                              static_cast<unsigned>(unsent));
             // No notification of s may reach the window after this; then it is closed later,
             // on the window's thread, once OnDisconnected is over.
-            if (m_hWndHidden != nullptr)
-                WSAAsyncSelect(s, m_hWndHidden, 0, 0);
+            if (m_hWndHidden != nullptr) WSAAsyncSelect(s, m_hWndHidden, 0, 0);
             vessnet::DeferClose(m_hWndHidden, s);
         }
         FreeSlot(pos);  // dwIP stays
-        if (bNotify)
-            OnDisconnected(s);
+        if (bNotify) OnDisconnected(s);
     }
 }
 
-unsigned long CTelnetServer::GetConnectionCount()
-{
+unsigned long CTelnetServer::GetConnectionCount() {
     ConnectionLock lock;
     unsigned long n = 0;
     for (const TS_CONNECTION& slot : g_Connections)
-        if (IsValidSocket(slot.Socket))
-            ++n;
+        if (IsValidSocket(slot.Socket)) ++n;
     return n;
 }
 
-long CTelnetServer::GetConnectionPos(SOCKET s)
-{
+long CTelnetServer::GetConnectionPos(SOCKET s) {
     for (long pos = 0; pos < TS_MAX_CONNECTIONS; ++pos)
-        if (SlotHolds(g_Connections[pos], s))
-            return pos;
+        if (SlotHolds(g_Connections[pos], s)) return pos;
     return -1;
 }
 
-unsigned long CTelnetServer::GetSameSocketCount(SOCKET s)
-{
+unsigned long CTelnetServer::GetSameSocketCount(SOCKET s) {
     unsigned long n = 0;
     for (const TS_CONNECTION& slot : g_Connections)
-        if (SlotHolds(slot, s))
-            ++n;
+        if (SlotHolds(slot, s)) ++n;
     return n;
 }

@@ -9,10 +9,9 @@ namespace vessnet {
 namespace {
 constexpr UINT kClassStyle = CS_VREDRAW | CS_HREDRAW | CS_OWNDC;
 constexpr DWORD kWindowStyle = 0x00CF0002;  // overlapped window; never shown
-}
+}  // namespace
 
-void RegisterHiddenWindowClass(const char* name, WNDPROC proc)
-{
+void RegisterHiddenWindowClass(const char* name, WNDPROC proc) {
     WNDCLASSEXA wc = {};
     wc.cbSize = sizeof wc;
     wc.style = kClassStyle;
@@ -22,10 +21,8 @@ void RegisterHiddenWindowClass(const char* name, WNDPROC proc)
     RegisterClassExA(&wc);
 }
 
-HWND CreateHiddenWindow(const char* name)
-{
-    HWND hWnd = CreateWindowExA(0, name, name, kWindowStyle, 10, 10, 200, 100, nullptr, nullptr,
-                                g_hModule, nullptr);
+HWND CreateHiddenWindow(const char* name) {
+    HWND hWnd = CreateWindowExA(0, name, name, kWindowStyle, 10, 10, 200, 100, nullptr, nullptr, g_hModule, nullptr);
     if (hWnd != nullptr) {
         ShowWindow(hWnd, SW_HIDE);
         NoteWindowThread();
@@ -41,19 +38,16 @@ namespace {
 // order in which the notifications arrive. Bounded: the data is already in the socket.
 constexpr int kMaxReadsOnClose = 4096;
 
-bool HasPendingBytes(SOCKET s)
-{
+bool HasPendingBytes(SOCKET s) {
     u_long n = 0;
     return ioctlsocket(s, FIONREAD, &n) == 0 && n > 0;
 }
 
 }  // namespace
 
-LRESULT CALLBACK CTelnetServer::HiddenWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
-{
+LRESULT CALLBACK CTelnetServer::HiddenWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
     CTelnetServer* self = m_pThisTS;
-    if (self == nullptr)
-        return DefWindowProcA(hWnd, uMsg, wParam, lParam);
+    if (self == nullptr) return DefWindowProcA(hWnd, uMsg, wParam, lParam);
 
     vessnet::SendBatch batch;  // what the host sends while this message is handled goes out together
 
@@ -62,8 +56,7 @@ LRESULT CALLBACK CTelnetServer::HiddenWindowProc(HWND hWnd, UINT uMsg, WPARAM wP
         vessnet::ConnectionLock lock;
         for (long pos = 0; pos < TS_MAX_CONNECTIONS; ++pos) {
             const SOCKET s = vessnet::g_Connections[pos].Socket;
-            if (!vessnet::IsValidSocket(s) || !vessnet::g_Slots[pos].overflowed)
-                continue;
+            if (!vessnet::IsValidSocket(s) || !vessnet::g_Slots[pos].overflowed) continue;
             self->OnTsDebugInfo(0, " Output queue full, socket %d cleared, %lu bytes dropped", static_cast<int>(s),
                                 vessnet::g_Slots[pos].dropped);
             self->OnOutputDropped(s, vessnet::g_Slots[pos].dropped);
@@ -74,8 +67,7 @@ LRESULT CALLBACK CTelnetServer::HiddenWindowProc(HWND hWnd, UINT uMsg, WPARAM wP
     switch (uMsg) {
     case WM_TIMER:
         self->OnTsDebugInfo(3, "WM_TIMER %d", static_cast<int>(wParam));
-        if (wParam == TS_KA_TIMER_ID)
-            self->OnKaTimer();
+        if (wParam == TS_KA_TIMER_ID) self->OnKaTimer();
         return DefWindowProcA(hWnd, uMsg, wParam, lParam);
 
     case WM_SOCKET_NOTIFY: {
@@ -86,18 +78,15 @@ LRESULT CALLBACK CTelnetServer::HiddenWindowProc(HWND hWnd, UINT uMsg, WPARAM wP
                             static_cast<unsigned>(lParam));
         if (wEvent == FD_READ) {
             self->OnTsDebugInfo(3, "FD_READ %d", static_cast<int>(s));
-            if (wError == 0)
-                self->ReadConnection(s);
+            if (wError == 0) self->ReadConnection(s);
         } else if (wEvent == FD_ACCEPT) {
             self->OnTsDebugInfo(2, "FD_ACCEPT");
-            if (wError == 0)
-                self->OnNewConnection();
+            if (wError == 0) self->OnNewConnection();
         } else if (wEvent == FD_WRITE) {
             self->OnTsDebugInfo(3, "FD_WRITE %d", static_cast<int>(s));
             vessnet::ConnectionLock lock;
             long pos = self->GetConnectionPos(s);
-            if (wError == 0 && pos >= 0)
-                vessnet::FlushSlot(pos);
+            if (wError == 0 && pos >= 0) vessnet::FlushSlot(pos);
         } else if (wEvent == FD_CLOSE) {
             self->OnTsDebugInfo(2, "FD_CLOSE %d", static_cast<int>(s));
             vessnet::ConnectionLock lock;

@@ -6,8 +6,7 @@ namespace vessnet {
 
 namespace {
 
-void StartSkip(char* line, std::uint32_t& length, LineSkip& skip)
-{
+void StartSkip(char* line, std::uint32_t& length, LineSkip& skip) {
     skip.active = true;
     skip.bytes = static_cast<std::uint32_t>(kLineSize);
     ClearLine(line, length);
@@ -15,8 +14,7 @@ void StartSkip(char* line, std::uint32_t& length, LineSkip& skip)
 
 }  // namespace
 
-Gathered GatherByte(char* line, std::uint32_t& length, LineSkip& skip, char c)
-{
+Gathered GatherByte(char* line, std::uint32_t& length, LineSkip& skip, char c) {
     if (IsLineEnd(c)) {
         if (skip.active) {
             skip.active = false;
@@ -25,8 +23,7 @@ Gathered GatherByte(char* line, std::uint32_t& length, LineSkip& skip, char c)
         return length == 0 ? Gathered::Ignored : Gathered::Complete;
     }
     if (skip.active) {
-        if (skip.bytes != UINT32_MAX)
-            ++skip.bytes;
+        if (skip.bytes != UINT32_MAX) ++skip.bytes;
         return Gathered::Skipped;
     }
     // A length beyond the buffer can only come from a corrupted slot; never write past it.
@@ -38,8 +35,7 @@ Gathered GatherByte(char* line, std::uint32_t& length, LineSkip& skip, char c)
     return Gathered::Stored;
 }
 
-void ClearLine(char* line, std::uint32_t& length)
-{
+void ClearLine(char* line, std::uint32_t& length) {
     std::memset(line, 0, kLineSize);
     length = 0;
 }

@@ -16,15 +16,11 @@ namespace {
 // cleared or taken by another connection meanwhile.
 class ReadingMark {
 public:
-    explicit ReadingMark(long pos) : m_pos(pos), m_serial(pos >= 0 ? g_Slots[pos].serial : 0)
-    {
-        if (m_pos >= 0)
-            g_Slots[m_pos].reading = true;
+    explicit ReadingMark(long pos) : m_pos(pos), m_serial(pos >= 0 ? g_Slots[pos].serial : 0) {
+        if (m_pos >= 0) g_Slots[m_pos].reading = true;
     }
-    ~ReadingMark()
-    {
-        if (StillOurs())
-            g_Slots[m_pos].reading = false;
+    ~ReadingMark() {
+        if (StillOurs()) g_Slots[m_pos].reading = false;
     }
     ReadingMark(const ReadingMark&) = delete;
     ReadingMark& operator=(const ReadingMark&) = delete;
@@ -36,10 +32,8 @@ public:
     bool TakeCloseAfterRead() { return Take(&vessnet::SlotState::closeAfterRead); }
 
 private:
-    bool Take(bool vessnet::SlotState::*flag)
-    {
-        if (!StillOurs() || !(g_Slots[m_pos].*flag))
-            return false;
+    bool Take(bool vessnet::SlotState::*flag) {
+        if (!StillOurs() || !(g_Slots[m_pos].*flag)) return false;
         g_Slots[m_pos].*flag = false;
         return true;
     }
@@ -50,8 +44,7 @@ private:
 
 }  // namespace
 
-void CTelnetServer::ReadConnection(SOCKET s)
-{
+void CTelnetServer::ReadConnection(SOCKET s) {
     OnTsDebugInfo(2, "CTelnetServer::ReadConnection %d", static_cast<int>(s));
     ConnectionLock lock;
 
@@ -70,30 +63,24 @@ void CTelnetServer::ReadConnection(SOCKET s)
         int nRead = recv(s, buffer, static_cast<int>(kReceiveSize), 0);
         OnTsDebugInfo(2, " nCount %d", nRead);
         OnTsDebugInfo(2, " nReaded %d", nRead);
-        if (nRead <= 0)
-            return;
+        if (nRead <= 0) return;
         buffer[nRead] = '\0';
-        for (int i = 0; i < nRead; ++i)
-            DispatchCommand2(s, buffer[i]);
+        for (int i = 0; i < nRead; ++i) DispatchCommand2(s, buffer[i]);
     };
 
     bool closeNow = false;
     {
         ReadingMark mark(pos);
-        do
-            readOnce();
+        do readOnce();
         while (mark.TakeReadAgain());
         closeNow = mark.TakeCloseAfterRead();
     }
-    if (closeNow)
-        HiddenWindowProc(m_hWndHidden, WM_SOCKET_NOTIFY, s, WSAMAKESELECTREPLY(FD_CLOSE, 0));
+    if (closeNow) HiddenWindowProc(m_hWndHidden, WM_SOCKET_NOTIFY, s, WSAMAKESELECTREPLY(FD_CLOSE, 0));
 }
 
-void CTelnetServer::DispatchCommand2(SOCKET s, char c)
-{
+void CTelnetServer::DispatchCommand2(SOCKET s, char c) {
     long pos = GetConnectionPos(s);
-    if (pos < 0)
-        return;
+    if (pos < 0) return;
     TS_CONNECTION& slot = g_Connections[pos];
     vessnet::LineSkip& skip = g_Slots[pos].skip;
     std::uint32_t n = slot.nLength;

@@ -21,11 +21,9 @@ constexpr int kBindTries = 5;
 // A burst of clients connecting at once must all be taken, not left half-open by the system.
 constexpr int kListenBacklog = SOMAXCONN;
 
-void CloseListener(CTelnetServer& server, SOCKET& listener)
-{
+void CloseListener(CTelnetServer& server, SOCKET& listener) {
     server.OnTsDebugInfo(2, " Close socket %d", static_cast<int>(listener));
-    if (IsValidSocket(listener))
-        closesocket(listener);
+    if (IsValidSocket(listener)) closesocket(listener);
     listener = INVALID_SOCKET;
 }
 
@@ -33,12 +31,10 @@ void CloseListener(CTelnetServer& server, SOCKET& listener)
 
 // The last constructed instance gets the events. Only the first one resets the table: a
 // second object must not cut the live connections of the running server.
-CTelnetServer::CTelnetServer()
-{
+CTelnetServer::CTelnetServer() {
     const bool bFirst = m_pThisTS == nullptr;
     m_pThisTS = this;
-    if (bFirst)
-        ResetSockets();
+    if (bFirst) ResetSockets();
 }
 
 CTelnetServer::CTelnetServer(const CTelnetServer&) {}
@@ -46,10 +42,8 @@ CTelnetServer::CTelnetServer(const CTelnetServer&) {}
 CTelnetServer& CTelnetServer::operator=(const CTelnetServer&) { return *this; }
 
 // Copies and instances that were superseded leave the running server alone.
-CTelnetServer::~CTelnetServer()
-{
-    if (m_pThisTS != this)
-        return;
+CTelnetServer::~CTelnetServer() {
+    if (m_pThisTS != this) return;
     StopNetwork();
     m_pThisTS = nullptr;  // the window procedure must not reach a dead object
 }
@@ -63,11 +57,9 @@ void CTelnetServer::OnLineDropped(SOCKET, int) {}
 
 void CTelnetServer::OnOutputDropped(SOCKET, unsigned long) {}
 
-int CTelnetServer::StartNetwork(const char* pszName, const char* pszPort)
-{
+int CTelnetServer::StartNetwork(const char* pszName, const char* pszPort) {
     OnTsDebugInfo(2, "CTelnetServer::StartNetwork %s %s", pszName, pszPort);
-    if (pszPort == nullptr || pszPort[0] == '\0')
-        return 0;
+    if (pszPort == nullptr || pszPort[0] == '\0') return 0;
 
     std::memset(&m_SockAddrIn, 0, sizeof m_SockAddrIn);
     m_SockAddrIn.sin_family = AF_INET;
@@ -75,8 +67,7 @@ int CTelnetServer::StartNetwork(const char* pszName, const char* pszPort)
     m_SockAddrIn.sin_addr.s_addr = htonl(INADDR_ANY);
 
     // A second start replaces the listener; the first one must not go on accepting unseen.
-    if (IsValidSocket(m_ServerSocket))
-        CloseListener(*this, m_ServerSocket);
+    if (IsValidSocket(m_ServerSocket)) CloseListener(*this, m_ServerSocket);
 
     vessnet::RegisterHiddenWindowClass(pszName, HiddenWindowProc);
     if (m_hWndHidden == nullptr) {
@@ -126,8 +117,7 @@ int CTelnetServer::StartNetwork(const char* pszName, const char* pszPort)
         Sleep(static_cast<DWORD>(nTry) * 1000);  // 0 + 1 + 2 + 3 + 4 s: a port in TIME_WAIT frees up
         nBindError = 0;
         WSASetLastError(0);
-        if (bind(m_ServerSocket, reinterpret_cast<sockaddr*>(&m_SockAddrIn), sizeof m_SockAddrIn) == 0)
-            break;
+        if (bind(m_ServerSocket, reinterpret_cast<sockaddr*>(&m_SockAddrIn), sizeof m_SockAddrIn) == 0) break;
         nBindError = WSAGetLastError();
         OnTsDebugInfo(0, " Bind Error (try %d): %d", nTry, nBindError);
     }
@@ -147,12 +137,10 @@ int CTelnetServer::StartNetwork(const char* pszName, const char* pszPort)
     return 1;
 }
 
-void CTelnetServer::StopNetwork()
-{
+void CTelnetServer::StopNetwork() {
     OnTsDebugInfo(1, "CTelnetServer::StopNetwork");
     ResetSockets();
-    if (m_ServerSocket != 0)
-        CloseListener(*this, m_ServerSocket);
+    if (m_ServerSocket != 0) CloseListener(*this, m_ServerSocket);
     {
         // Sockets cleared with notification whose WM_CLOSE_SOCKET has not come yet.
         vessnet::ConnectionLock lock;
@@ -163,7 +151,6 @@ void CTelnetServer::StopNetwork()
         vessnet::g_bWsaHeld = false;
     }
     OnTsDebugInfo(2, " Destroy hidden window 0x%08X", static_cast<unsigned>(reinterpret_cast<UINT_PTR>(m_hWndHidden)));
-    if (m_hWndHidden != nullptr)
-        DestroyWindow(m_hWndHidden);
+    if (m_hWndHidden != nullptr) DestroyWindow(m_hWndHidden);
     m_hWndHidden = nullptr;
 }

@@ -2,8 +2,7 @@
 
 namespace vessnet {
 
-std::uint16_t ParsePortText(const char* text)
-{
+std::uint16_t ParsePortText(const char* text) {
     // Reduced as it goes, so any number of digits stays defined.
     std::uint32_t value = 0;
     for (const char* p = text; *p >= '0' && *p <= '9'; ++p)

@@ -15,8 +15,7 @@ using vessnet::kSendBufferSize;
 namespace {
 
 // A stored connection gets the line whole or queued; any other socket gets one plain send.
-void SendBytes(SOCKET s, const char* data, std::size_t n, HWND hWnd)
-{
+void SendBytes(SOCKET s, const char* data, std::size_t n, HWND hWnd) {
     for (long pos = 0; pos < TS_MAX_CONNECTIONS; ++pos) {
         if (vessnet::SlotHolds(g_Connections[pos], s)) {
             vessnet::SendToSlot(pos, data, n, hWnd);
@@ -28,8 +27,7 @@ void SendBytes(SOCKET s, const char* data, std::size_t n, HWND hWnd)
 
 }  // namespace
 
-void CTelnetServer::SendToClient(SOCKET s, const char* pszFormat, ...)
-{
+void CTelnetServer::SendToClient(SOCKET s, const char* pszFormat, ...) {
     static char szBuffer[kSendBufferSize];
     OnTsDebugInfo(3, "CTelnetServer::SendToClient");
     va_list args;
@@ -40,8 +38,7 @@ void CTelnetServer::SendToClient(SOCKET s, const char* pszFormat, ...)
     SendBytes(s, szBuffer, n, m_hWndHidden);  // no terminating NUL for a single client
 }
 
-void CTelnetServer::SendToClientWithToken(const char* pszToken, const char* pszFormat, ...)
-{
+void CTelnetServer::SendToClientWithToken(const char* pszToken, const char* pszFormat, ...) {
     static char szBuffer[kSendBufferSize];
     OnTsDebugInfo(3, "CTelnetServer::SendToClientWithToken");
     va_list args;
@@ -50,12 +47,10 @@ void CTelnetServer::SendToClientWithToken(const char* pszToken, const char* pszF
     va_end(args);
     OnTsDebugInfo(4, " szBuffer: %s", szBuffer);
     SOCKET s = TokenToSocket(pszToken);
-    if (IsValidSocket(s))
-        SendBytes(s, szBuffer, n + 1, m_hWndHidden);
+    if (IsValidSocket(s)) SendBytes(s, szBuffer, n + 1, m_hWndHidden);
 }
 
-void CTelnetServer::SendToClientsWithTokens(const char* pszToken, const char* pszFormat, ...)
-{
+void CTelnetServer::SendToClientsWithTokens(const char* pszToken, const char* pszFormat, ...) {
     static char szBuffer[kSendBufferSize];
     OnTsDebugInfo(3, "CTelnetServer::SendToClientsWithTokens");
     va_list args;
@@ -63,8 +58,7 @@ void CTelnetServer::SendToClientsWithTokens(const char* pszToken, const char* ps
     std::size_t n = vessnet::FormatSendText(szBuffer, pszFormat, args);
     va_end(args);
     OnTsDebugInfo(4, " szBuffer: %s", szBuffer);
-    if (pszToken == nullptr)
-        return;
+    if (pszToken == nullptr) return;
     char entry[vessnet::kTokenEntrySize];
     vessnet::MakeTokenEntry(entry, pszToken);
     for (long pos = 0; pos < TS_MAX_CONNECTIONS; ++pos)
@@ -72,8 +66,7 @@ void CTelnetServer::SendToClientsWithTokens(const char* pszToken, const char* ps
             vessnet::SendToSlot(pos, szBuffer, n + 1, m_hWndHidden);
 }
 
-void CTelnetServer::SendToAllClients(const char* pszFormat, ...)
-{
+void CTelnetServer::SendToAllClients(const char* pszFormat, ...) {
     static char szBuffer[kSendBufferSize];
     OnTsDebugInfo(3, "CTelnetServer::SendToAllClients");
     va_list args;
@@ -81,6 +74,5 @@ void CTelnetServer::SendToAllClients(const char* pszFormat, ...)
     std::size_t n = vessnet::FormatSendText(szBuffer, pszFormat, args);
     va_end(args);
     for (long pos = 0; pos < TS_MAX_CONNECTIONS; ++pos)
-        if (IsValidSocket(g_Connections[pos].Socket))
-            vessnet::SendToSlot(pos, szBuffer, n + 1, m_hWndHidden);
+        if (IsValidSocket(g_Connections[pos].Socket)) vessnet::SendToSlot(pos, szBuffer, n + 1, m_hWndHidden);
 }

@@ -16,15 +16,12 @@ namespace {
 VESSNET_TEST_CLOCK g_pfnClock = nullptr;
 }
 
-long Now()
-{
-    if (g_pfnClock != nullptr)
-        return g_pfnClock();
+long Now() {
+    if (g_pfnClock != nullptr) return g_pfnClock();
     return static_cast<long>(std::time(nullptr));
 }
 
-void ResetSlotState(long pos)
-{
+void ResetSlotState(long pos) {
     OutputLock lock;
     SlotState& state = g_Slots[pos];
     ++state.serial;
@@ -41,8 +38,5 @@ void ResetSlotState(long pos)
 }  // namespace vessnet
 
 #ifdef VESSNET_TEST_EXPORTS
-void VessnetTestOnly_SetClock(VESSNET_TEST_CLOCK pfnNow)
-{
-    vessnet::g_pfnClock = pfnNow;
-}
+void VessnetTestOnly_SetClock(VESSNET_TEST_CLOCK pfnNow) { vessnet::g_pfnClock = pfnNow; }
 #endif

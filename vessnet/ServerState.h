@@ -24,12 +24,12 @@ constexpr UINT WM_OUTPUT_FLUSH = WM_USER + 109;
 struct SlotState {
     std::uint32_t serial = 0;  // changes each time the slot is taken
     LineSkip skip;
-    bool reading = false;    // a read of this slot is dispatching (the host may pump messages)
-    bool readAgain = false;  // an FD_READ came meanwhile: read again once the first is done
+    bool reading = false;         // a read of this slot is dispatching (the host may pump messages)
+    bool readAgain = false;       // an FD_READ came meanwhile: read again once the first is done
     bool closeAfterRead = false;  // an FD_CLOSE came meanwhile: handled once the read is done
-    bool overflowed = false; // the output queue ran over; the slot is cleared soon
-    bool batched = false;    // holds lines gathered during the current message, not yet sent
-    unsigned long dropped = 0;  // bytes not sent since it ran over
+    bool overflowed = false;      // the output queue ran over; the slot is cleared soon
+    bool batched = false;         // holds lines gathered during the current message, not yet sent
+    unsigned long dropped = 0;    // bytes not sent since it ran over
     OutputQueue output;
 };
 
@@ -43,10 +43,7 @@ extern bool g_bWsaHeld;  // our WSAStartup succeeded and is not yet cleaned up
 inline bool IsValidSocket(SOCKET s) { return s != 0 && s != INVALID_SOCKET; }
 
 // An invalid value never names a connection, so free slots are never matched by socket.
-inline bool SlotHolds(const TS_CONNECTION& slot, SOCKET s)
-{
-    return IsValidSocket(s) && slot.Socket == s;
-}
+inline bool SlotHolds(const TS_CONNECTION& slot, SOCKET s) { return IsValidSocket(s) && slot.Socket == s; }
 
 long Now();  // seconds since 1970, from the clock tests may replace
 

@@ -6,9 +6,9 @@
 
 namespace vessnet {
 
-constexpr std::size_t kTokenEntrySize = 32;   // an entry holds at most 30 characters
-constexpr std::size_t kTokenListSize = 128;   // a list holds at most 126 characters
-constexpr std::size_t kFirstTokenSize = 64;   // a first token of more than 62 characters reads as ""
+constexpr std::size_t kTokenEntrySize = 32;  // an entry holds at most 30 characters
+constexpr std::size_t kTokenListSize = 128;  // a list holds at most 126 characters
+constexpr std::size_t kFirstTokenSize = 64;  // a first token of more than 62 characters reads as ""
 
 // "token|" cut to 30 characters: a token of 30 or more characters keeps no bar.
 void MakeTokenEntry(char (&entry)[kTokenEntrySize], const char* token);

@@ -20,17 +20,13 @@ const char kServicesKey[] = "SYSTEM\\CurrentControlSet\\Services\\" TVX_SERVICE_
 // Process and thread handles of a started program, closed when it goes.
 struct ProcessHandles {
     PROCESS_INFORMATION pi = {};
-    ~ProcessHandles()
-    {
-        if (pi.hThread)
-            CloseHandle(pi.hThread);
-        if (pi.hProcess)
-            CloseHandle(pi.hProcess);
+    ~ProcessHandles() {
+        if (pi.hThread) CloseHandle(pi.hThread);
+        if (pi.hProcess) CloseHandle(pi.hProcess);
     }
 };
 
-void PumpMessages()
-{
+void PumpMessages() {
     MSG msg;
     while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
         TranslateMessage(&msg);
@@ -38,17 +34,14 @@ void PumpMessages()
     }
 }
 
-BOOL CALLBACK CountMarked(HWND hWnd, LPARAM lParam)
-{
-    if (GetWindowLongPtrA(hWnd, GWLP_USERDATA) == APPLET_WINDOW_MARKER)
-        ++*reinterpret_cast<int*>(lParam);
+BOOL CALLBACK CountMarked(HWND hWnd, LPARAM lParam) {
+    if (GetWindowLongPtrA(hWnd, GWLP_USERDATA) == APPLET_WINDOW_MARKER) ++*reinterpret_cast<int*>(lParam);
     return TRUE;  // EnumChildWindows walks the whole tree itself
 }
 
 }  // namespace
 
-RunResult RunProgram(const std::string& program, const std::string& tail)
-{
+RunResult RunProgram(const std::string& program, const std::string& tail) {
     RunResult result;
     std::string commandLine = "\"" + program + "\"" + (tail.empty() ? "" : " " + tail);
     std::vector<char> cmd(commandLine.begin(), commandLine.end());
@@ -57,12 +50,10 @@ RunResult RunProgram(const std::string& program, const std::string& tail)
     si.cb = sizeof si;
     ProcessHandles process;
     DWORD start = GetTickCount();
-    if (!CreateProcessA(NULL, cmd.data(), NULL, NULL, FALSE, 0, NULL, NULL, &si, &process.pi))
-        return result;
+    if (!CreateProcessA(NULL, cmd.data(), NULL, NULL, FALSE, 0, NULL, NULL, &si, &process.pi)) return result;
     for (;;) {
         DWORD wait = MsgWaitForMultipleObjects(1, &process.pi.hProcess, FALSE, 250, QS_ALLINPUT);
-        if (wait == WAIT_OBJECT_0)
-            break;
+        if (wait == WAIT_OBJECT_0) break;
         PumpMessages();
         if (GetTickCount() - start > 60000) {
             TerminateProcess(process.pi.hProcess, 0xDEAD);
@@ -83,25 +74,19 @@ std::string HelpFile(const char* name) { return tftest::WindowsDir() + "\\help\\
 
 bool FileThere(const std::string& path) { return tftest::FileExists(path); }
 
-bool PutFile(const std::string& path, const std::string& bytes)
-{
-    return tftest::WriteFileBytes(path, bytes);
-}
+bool PutFile(const std::string& path, const std::string& bytes) { return tftest::WriteFileBytes(path, bytes); }
 
-bool CopyInto(const std::string& from, const std::string& to)
-{
+bool CopyInto(const std::string& from, const std::string& to) {
     return CopyFileA(from.c_str(), to.c_str(), FALSE) != FALSE;
 }
 
 std::string ReadText(const std::string& path) { return tftest::ReadFileBytes(path); }
 
-ServiceConfig ReadTelvarixConfig()
-{
+ServiceConfig ReadTelvarixConfig() {
     ServiceConfig config;
     std::vector<char> buffer(8192);
     auto* q = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer.data());
-    if (!TOOLFUNC_service::ServiceQueryConfig(TVX_SERVICE_NAME, q,
-                                              static_cast<DWORD>(buffer.size()), NULL))
+    if (!TOOLFUNC_service::ServiceQueryConfig(TVX_SERVICE_NAME, q, static_cast<DWORD>(buffer.size()), NULL))
         return config;
     config.read = true;
     config.type = q->dwServiceType;
@@ -113,63 +98,49 @@ ServiceConfig ReadTelvarixConfig()
     DWORD type = 0;
     std::string bytes;
     if (tftest::ReadRegValue(HKEY_LOCAL_MACHINE, kServicesKey, "DependOnService", &type, &bytes))
-        for (const char* d = bytes.c_str(); *d; d += strlen(d) + 1)
-            config.dependencies += std::string(d) + ";";
+        for (const char* d = bytes.c_str(); *d; d += strlen(d) + 1) config.dependencies += std::string(d) + ";";
     if (tftest::ReadRegValue(HKEY_LOCAL_MACHINE, kServicesKey, "Description", &type, &bytes))
         config.description = bytes.c_str();
     return config;
 }
 
-bool InstallStandInService(bool bRefuse)
-{
+bool InstallStandInService(bool bRefuse) {
     std::string program = "\"" + BinDir() + "rm_test_service.exe\"" + (bRefuse ? " refuse" : "");
-    return TOOLFUNC_service::ServiceInstall(0, TVX_SERVICE_NAME, program.c_str(),
-                                            SERVICE_DEMAND_START, NULL, NULL, NULL) != FALSE;
+    return TOOLFUNC_service::ServiceInstall(0, TVX_SERVICE_NAME, program.c_str(), SERVICE_DEMAND_START, NULL, NULL,
+                                            NULL) != FALSE;
 }
 
-bool StartTelvarix()
-{
-    if (!TOOLFUNC_service::ServiceControl(0, TVX_SERVICE_NAME, SC_MANAGER_CONNECT, SERVICE_START))
-        return false;
+bool StartTelvarix() {
+    if (!TOOLFUNC_service::ServiceControl(0, TVX_SERVICE_NAME, SC_MANAGER_CONNECT, SERVICE_START)) return false;
     return tftest::WaitUntil([] { return TelvarixState() == SERVICE_RUNNING; }, 10000, 50);
 }
 
 DWORD TelvarixState() { return TOOLFUNC_service::ServiceGetState(TVX_SERVICE_NAME); }
 
-void RemoveTelvarix()
-{
+void RemoveTelvarix() {
     using namespace TOOLFUNC_service;
     HANDLE release = CreateEventA(NULL, TRUE, FALSE, kReleaseEvent);
-    if (release)
-        SetEvent(release);
+    if (release) SetEvent(release);
     if (ServiceExists(TVX_SERVICE_NAME)) {
-        ServiceControl(SERVICE_CONTROL_STOP, TVX_SERVICE_NAME, SC_MANAGER_ALL_ACCESS,
-                       SERVICE_ALL_ACCESS);
+        ServiceControl(SERVICE_CONTROL_STOP, TVX_SERVICE_NAME, SC_MANAGER_ALL_ACCESS, SERVICE_ALL_ACCESS);
         tftest::WaitUntil([] { return TelvarixState() <= SERVICE_STOPPED; }, 10000, 50);
         ServiceDelete(TVX_SERVICE_NAME);
         tftest::WaitUntil([] { return !ServiceExists(TVX_SERVICE_NAME); }, 5000);
     }
-    if (release)
-        CloseHandle(release);
+    if (release) CloseHandle(release);
 }
 
-int CountAppletWindows()
-{
+int CountAppletWindows() {
     int count = 0;
     HWND desktop = GetDesktopWindow();
-    if (GetWindowLongPtrA(desktop, GWLP_USERDATA) == APPLET_WINDOW_MARKER)
-        ++count;
+    if (GetWindowLongPtrA(desktop, GWLP_USERDATA) == APPLET_WINDOW_MARKER) ++count;
     EnumChildWindows(desktop, CountMarked, reinterpret_cast<LPARAM>(&count));
     return count;
 }
 
-HWND FindAppletWindow()
-{
-    return TOOLFUNC_service::FindWindowByMarker(GetDesktopWindow(), APPLET_WINDOW_MARKER);
-}
+HWND FindAppletWindow() { return TOOLFUNC_service::FindWindowByMarker(GetDesktopWindow(), APPLET_WINDOW_MARKER); }
 
-HWND OpenStandInApplet()
-{
+HWND OpenStandInApplet() {
     std::string parameters = "SHELL32.DLL,Control_RunDLL " + BinDir() + "rm_test_applet.cpl";
     ShellExecuteA(NULL, NULL, "RUNDLL32.EXE", parameters.c_str(), NULL, SW_SHOWNORMAL);
     HWND hWnd = NULL;
@@ -177,12 +148,10 @@ HWND OpenStandInApplet()
     return hWnd;
 }
 
-void CloseAppletWindows()
-{
+void CloseAppletWindows() {
     for (int i = 0; i < 10; ++i) {
         HWND hWnd = FindAppletWindow();
-        if (!hWnd)
-            return;
+        if (!hWnd) return;
         PostMessageA(hWnd, WM_CLOSE, 0, 0);
         tftest::WaitUntil([&] { return !IsWindow(hWnd); }, 5000, 50);
     }

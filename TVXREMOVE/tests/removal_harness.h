@@ -18,9 +18,9 @@ struct RunResult {
 // pumping this thread's messages meanwhile.
 RunResult RunProgram(const std::string& program, const std::string& tail);
 
-std::string BinDir();        // folder of the test programs, with trailing backslash
-std::string SystemFile(const char* name);   // system directory + name
-std::string HelpFile(const char* name);     // Windows help folder + name
+std::string BinDir();                      // folder of the test programs, with trailing backslash
+std::string SystemFile(const char* name);  // system directory + name
+std::string HelpFile(const char* name);    // Windows help folder + name
 
 bool FileThere(const std::string& path);
 bool PutFile(const std::string& path, const std::string& bytes);

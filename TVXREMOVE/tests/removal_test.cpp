@@ -16,49 +16,41 @@ const char kDummyProgram[] = "MZ stand-in, never run";
 
 class Removal : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         Clean();
         notes_ = scratch_.File("applet.notes");
         SetEnvironmentVariableA(kAppletNotesVariable, notes_.c_str());
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         Clean();
         SetEnvironmentVariableA(kAppletNotesVariable, NULL);
     }
 
-    static void Clean()
-    {
+    static void Clean() {
         CloseAppletWindows();
         RemoveTelvarix();
         // The closed applet's process may still hold TELVARIX.CPL for a moment.
-        for (const char* name : {TVX_SERVICE_PROGRAM, TVX_APPLET_FILE, TVX_LANGUAGE_LIBRARY,
-                                 TVX_SETTINGS_FILE}) {
+        for (const char* name : {TVX_SERVICE_PROGRAM, TVX_APPLET_FILE, TVX_LANGUAGE_LIBRARY, TVX_SETTINGS_FILE}) {
             std::string path = SystemFile(name);
             tftest::WaitUntil([&] { return DeleteFileA(path.c_str()) || !FileThere(path); }, 5000, 100);
         }
     }
 
     // The product's files in the system directory, as the setup leaves them.
-    static void PlaceProductFiles()
-    {
+    static void PlaceProductFiles() {
         ASSERT_TRUE(PutFile(SystemFile(TVX_SERVICE_PROGRAM), kDummyProgram));
         ASSERT_TRUE(CopyInto(BinDir() + "rm_test_applet.cpl", SystemFile(TVX_APPLET_FILE)));
         ASSERT_TRUE(PutFile(SystemFile(TVX_LANGUAGE_LIBRARY), "language stand-in"));
         ASSERT_TRUE(PutFile(SystemFile(TVX_SETTINGS_FILE), "[General]\r\nPort=25123\r\n"));
     }
 
-    static bool ProgramFilesThere(bool exe, bool cpl, bool lang)
-    {
-        return FileThere(SystemFile(TVX_SERVICE_PROGRAM)) == exe &&
-               FileThere(SystemFile(TVX_APPLET_FILE)) == cpl &&
+    static bool ProgramFilesThere(bool exe, bool cpl, bool lang) {
+        return FileThere(SystemFile(TVX_SERVICE_PROGRAM)) == exe && FileThere(SystemFile(TVX_APPLET_FILE)) == cpl &&
                FileThere(SystemFile(TVX_LANGUAGE_LIBRARY)) == lang;
     }
 
     // TVXREMOVE.EXE copied into a folder of the scratch area, optionally with a TELVARIX.EXE.
-    std::string RemoverIn(const std::string& folder, bool withProgram)
-    {
+    std::string RemoverIn(const std::string& folder, bool withProgram) {
         std::string dir = scratch_.File(folder);
         CreateDirectoryA(dir.c_str(), NULL);
         EXPECT_TRUE(CopyInto(BinDir() + "TVXREMOVE.EXE", dir + "\\TVXREMOVE.EXE"));
@@ -70,12 +62,10 @@ protected:
 
     static std::string Remover() { return BinDir() + "TVXREMOVE.EXE"; }
 
-    int AppletNotes(const char* what) const
-    {
+    int AppletNotes(const char* what) const {
         std::string text = ReadText(notes_);
         int count = 0;
-        for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-            ++count;
+        for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
         return count;
     }
 
@@ -83,8 +73,7 @@ protected:
     std::string notes_;
 };
 
-TEST_F(Removal, CommandLinesWithoutAModeChangeNothing)
-{
+TEST_F(Removal, CommandLinesWithoutAModeChangeNothing) {
     PlaceProductFiles();
     ASSERT_TRUE(InstallStandInService(false));
     // Empty, one character (even I or U), and other letters in the second place.
@@ -95,14 +84,12 @@ TEST_F(Removal, CommandLinesWithoutAModeChangeNothing)
         EXPECT_TRUE(ReadTelvarixConfig().read) << "service removed by '" << tail << "'";
         EXPECT_TRUE(ProgramFilesThere(true, true, true)) << "files deleted by '" << tail << "'";
     }
-    EXPECT_EQ(ReadTelvarixConfig().path, "\"" + BinDir() + "rm_test_service.exe\"")
-        << "service re-registered";
+    EXPECT_EQ(ReadTelvarixConfig().path, "\"" + BinDir() + "rm_test_service.exe\"") << "service re-registered";
     Sleep(1000);  // an applet wrongly started would be up by now
     EXPECT_EQ(CountAppletWindows(), 0);
 }
 
-TEST_F(Removal, InstallRegistersTheProgramBesideItWithTheProductSettings)
-{
+TEST_F(Removal, InstallRegistersTheProgramBesideItWithTheProductSettings) {
     PlaceProductFiles();
     std::string dir = RemoverIn("beside", true);
     RunResult run = RunProgram(dir + "\\TVXREMOVE.EXE", "-i");  // lower case
@@ -125,8 +112,7 @@ TEST_F(Removal, InstallRegistersTheProgramBesideItWithTheProductSettings)
     EXPECT_TRUE(ProgramFilesThere(true, true, true));
 }
 
-TEST_F(Removal, InstallWithoutTheProgramBesideItRegistersTheSystemDirectoryOne)
-{
+TEST_F(Removal, InstallWithoutTheProgramBesideItRegistersTheSystemDirectoryOne) {
     PlaceProductFiles();
     std::string dir = RemoverIn("alone", false);
     ASSERT_EQ(RunProgram(dir + "\\TVXREMOVE.EXE", "/I").exitCode, 0u);
@@ -135,8 +121,7 @@ TEST_F(Removal, InstallWithoutTheProgramBesideItRegistersTheSystemDirectoryOne)
     EXPECT_EQ(config.path, SystemFile(TVX_SERVICE_PROGRAM));
 }
 
-TEST_F(Removal, InstallFromAFolderWithBlanksRegistersAQuotedPath)
-{
+TEST_F(Removal, InstallFromAFolderWithBlanksRegistersAQuotedPath) {
     PlaceProductFiles();
     std::string dir = RemoverIn("Program Files Telvarix", true);
     ASSERT_EQ(RunProgram(dir + "\\TVXREMOVE.EXE", "/I").exitCode, 0u);
@@ -145,8 +130,7 @@ TEST_F(Removal, InstallFromAFolderWithBlanksRegistersAQuotedPath)
     EXPECT_EQ(config.path, "\"" + dir + "\\" + TVX_SERVICE_PROGRAM + "\"");
 }
 
-TEST_F(Removal, InstallAgainBringsTheOpenAppletForwardAndStartsNoSecond)
-{
+TEST_F(Removal, InstallAgainBringsTheOpenAppletForwardAndStartsNoSecond) {
     PlaceProductFiles();
     ASSERT_EQ(RunProgram(Remover(), "/I").exitCode, 0u);
     ASSERT_TRUE(tftest::WaitUntil([] { return FindAppletWindow() != NULL; }, 10000, 50));
@@ -165,8 +149,7 @@ TEST_F(Removal, InstallAgainBringsTheOpenAppletForwardAndStartsNoSecond)
     EXPECT_EQ(AppletNotes("open"), 1);
 }
 
-TEST_F(Removal, UninstallDeletesAStoppedServiceAtOnceAndTheFiles)
-{
+TEST_F(Removal, UninstallDeletesAStoppedServiceAtOnceAndTheFiles) {
     PlaceProductFiles();
     ASSERT_TRUE(InstallStandInService(false));
     ASSERT_NE(OpenStandInApplet(), (HWND)NULL);
@@ -181,8 +164,7 @@ TEST_F(Removal, UninstallDeletesAStoppedServiceAtOnceAndTheFiles)
     EXPECT_TRUE(FileThere(SystemFile(TVX_SETTINGS_FILE))) << "the settings must stay";
 }
 
-TEST_F(Removal, UninstallStopsARunningServiceThenDeletesIt)
-{
+TEST_F(Removal, UninstallStopsARunningServiceThenDeletesIt) {
     DeleteFileA((BinDir() + "rm_test_service.exe.events").c_str());
     PlaceProductFiles();
     ASSERT_TRUE(InstallStandInService(false));
@@ -197,8 +179,7 @@ TEST_F(Removal, UninstallStopsARunningServiceThenDeletesIt)
     DeleteFileA((BinDir() + "rm_test_service.exe.events").c_str());
 }
 
-TEST_F(Removal, UninstallLeavesAServiceThatWillNotStopAndStillDeletesTheFiles)
-{
+TEST_F(Removal, UninstallLeavesAServiceThatWillNotStopAndStillDeletesTheFiles) {
     PlaceProductFiles();
     ASSERT_TRUE(InstallStandInService(true));
     ASSERT_TRUE(StartTelvarix());
@@ -214,13 +195,12 @@ TEST_F(Removal, UninstallLeavesAServiceThatWillNotStopAndStillDeletesTheFiles)
     DeleteFileA((BinDir() + "rm_test_service.exe.events").c_str());
 }
 
-TEST_F(Removal, UninstallWithoutServiceClosesTheAppletAndSkipsAFileInUse)
-{
+TEST_F(Removal, UninstallWithoutServiceClosesTheAppletAndSkipsAFileInUse) {
     PlaceProductFiles();
     ASSERT_NE(OpenStandInApplet(), (HWND)NULL);
     // TELVARIX.EXE held open without delete sharing: it stays, the other two still go.
-    HANDLE held = CreateFileA(SystemFile(TVX_SERVICE_PROGRAM).c_str(), GENERIC_READ, 0, NULL,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    HANDLE held = CreateFileA(SystemFile(TVX_SERVICE_PROGRAM).c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
 
     RunResult run = RunProgram(Remover(), "/U");

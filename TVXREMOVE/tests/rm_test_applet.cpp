@@ -11,19 +11,16 @@
 
 namespace {
 
-void Note(const char* what)
-{
+void Note(const char* what) {
     char path[MAX_PATH];
-    if (!GetEnvironmentVariableA(kAppletNotesVariable, path, MAX_PATH))
-        return;
+    if (!GetEnvironmentVariableA(kAppletNotesVariable, path, MAX_PATH)) return;
     if (FILE* f = fopen(path, "a")) {
         fprintf(f, "%s\n", what);
         fclose(f);
     }
 }
 
-LRESULT CALLBACK WindowProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
+LRESULT CALLBACK WindowProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_CLOSE:
         Note("closed");
@@ -38,18 +35,15 @@ LRESULT CALLBACK WindowProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
 }
 
 // Runs like a modal property sheet: returns when the window is gone.
-void ShowMarkedWindow(HINSTANCE hInstance)
-{
+void ShowMarkedWindow(HINSTANCE hInstance) {
     WNDCLASSA wc = {};
     wc.lpfnWndProc = WindowProc;
     wc.hInstance = hInstance;
     wc.lpszClassName = "TvxRemoveTestApplet";
     RegisterClassA(&wc);
-    HWND hWnd = CreateWindowExA(0, wc.lpszClassName, "Telvarix test applet",
-                                WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50, 300, 200, NULL, NULL,
-                                hInstance, NULL);
-    if (!hWnd)
-        return;
+    HWND hWnd = CreateWindowExA(0, wc.lpszClassName, "Telvarix test applet", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50,
+                                300, 200, NULL, NULL, hInstance, NULL);
+    if (!hWnd) return;
     SetWindowLongPtrA(hWnd, GWLP_USERDATA, APPLET_WINDOW_MARKER);
     Note("open");
     MSG msg;
@@ -63,15 +57,12 @@ HINSTANCE g_hInstance = NULL;
 
 }  // namespace
 
-BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD reason, void*)
-{
-    if (reason == DLL_PROCESS_ATTACH)
-        g_hInstance = hInstance;
+BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD reason, void*) {
+    if (reason == DLL_PROCESS_ATTACH) g_hInstance = hInstance;
     return TRUE;
 }
 
-extern "C" __declspec(dllexport) LONG APIENTRY CPlApplet(HWND, UINT msg, LPARAM, LPARAM lParam2)
-{
+extern "C" __declspec(dllexport) LONG APIENTRY CPlApplet(HWND, UINT msg, LPARAM, LPARAM lParam2) {
     switch (msg) {
     case CPL_INIT:
         return 1;

@@ -17,8 +17,7 @@ SERVICE_STATUS g_state = {};
 HANDLE g_stopEvent = NULL;
 bool g_refuse = false;
 
-void Note(const char* what)
-{
+void Note(const char* what) {
     char path[MAX_PATH] = "";
     GetModuleFileNameA(NULL, path, MAX_PATH);
     std::string events = std::string(path) + ".events";
@@ -28,8 +27,7 @@ void Note(const char* what)
     }
 }
 
-void Report(DWORD state)
-{
+void Report(DWORD state) {
     g_state.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
     g_state.dwCurrentState = state;
     g_state.dwControlsAccepted = state == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP : 0;
@@ -37,8 +35,7 @@ void Report(DWORD state)
     SetServiceStatus(g_status, &g_state);
 }
 
-DWORD WINAPI Handler(DWORD control, DWORD, void*, void*)
-{
+DWORD WINAPI Handler(DWORD control, DWORD, void*, void*) {
     switch (control) {
     case SERVICE_CONTROL_STOP:
         Note("stop");
@@ -53,11 +50,9 @@ DWORD WINAPI Handler(DWORD control, DWORD, void*, void*)
     }
 }
 
-void WINAPI ServiceMain(DWORD, char**)
-{
+void WINAPI ServiceMain(DWORD, char**) {
     g_status = RegisterServiceCtrlHandlerExA("", Handler, NULL);
-    if (!g_status)
-        return;
+    if (!g_status) return;
     g_stopEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
     Note("start");
     Report(SERVICE_RUNNING);
@@ -73,8 +68,7 @@ void WINAPI ServiceMain(DWORD, char**)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     g_refuse = argc > 1 && std::strcmp(argv[1], "refuse") == 0;
     char name[] = "";
     SERVICE_TABLE_ENTRYA table[] = {{name, ServiceMain}, {NULL, NULL}};

@@ -52,9 +52,9 @@ public:
     enum Host { RUNDLL32, CONTROL_EXE };
     struct Options {
         Host host = RUNDLL32;
-        bool languageLibrary = true;     // TELVARIXLANG.DLL on the host's search path
-        std::string currentDirectory;    // empty: the Windows folder
-        std::string extraEnvironment;    // "NAME=value" entries separated by '\n'
+        bool languageLibrary = true;   // TELVARIXLANG.DLL on the host's search path
+        std::string currentDirectory;  // empty: the Windows folder
+        std::string extraEnvironment;  // "NAME=value" entries separated by '\n'
     };
 
     AppletProcess();  // rundll32, with the language library
@@ -71,10 +71,10 @@ public:
     std::string Text(int id) const;
     void SetText(int id, const std::string& text);  // as typing would: the edit reports the change
     bool Enabled(int id) const;
-    int Selection() const;            // of the protocol list
-    void Select(int index);           // as the user would: the list reports the change
-    void Click(int id);               // a page button, posted
-    void PressSheetButton(int id);    // IDOK, IDCANCEL, the Apply button, posted
+    int Selection() const;          // of the protocol list
+    void Select(int index);         // as the user would: the list reports the change
+    void Click(int id);             // a page button, posted
+    void PressSheetButton(int id);  // IDOK, IDCANCEL, the Apply button, posted
     // Answers the next message box of the process (OK) and tells what it showed.
     MessageBoxSeen AnswerMessageBox(DWORD timeoutMs = 10000);
     // True if no message box of the process appears within timeoutMs.

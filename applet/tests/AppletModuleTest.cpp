@@ -25,40 +25,32 @@ typedef LONG(APIENTRY* AppletEntry)(HWND, UINT, LPARAM, LPARAM);
 struct LoadedApplet {
     HMODULE module = LoadLibraryA((BinDir() + TVX_APPLET_FILE).c_str());
     AppletEntry entry = module ? reinterpret_cast<AppletEntry>(GetProcAddress(module, "CPlApplet")) : nullptr;
-    ~LoadedApplet()
-    {
-        if (module)
-            FreeLibrary(module);
+    ~LoadedApplet() {
+        if (module) FreeLibrary(module);
     }
 };
 
-std::string Resource(HMODULE module, LPCSTR type, LPCSTR name)
-{
+std::string Resource(HMODULE module, LPCSTR type, LPCSTR name) {
     HRSRC found = FindResourceA(module, name, type);
-    if (!found)
-        return std::string();
+    if (!found) return std::string();
     const char* data = static_cast<const char*>(LockResource(LoadResource(module, found)));
     return std::string(data, SizeofResource(module, found));
 }
 
-std::set<DWORD> ThreadsOfThisProcess()
-{
+std::set<DWORD> ThreadsOfThisProcess() {
     std::set<DWORD> threads;
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
     THREADENTRY32 entry = {};
     entry.dwSize = sizeof entry;
     for (BOOL ok = Thread32First(snapshot, &entry); ok; ok = Thread32Next(snapshot, &entry))
-        if (entry.th32OwnerProcessID == GetCurrentProcessId())
-            threads.insert(entry.th32ThreadID);
+        if (entry.th32OwnerProcessID == GetCurrentProcessId()) threads.insert(entry.th32ThreadID);
     CloseHandle(snapshot);
     return threads;
 }
 
-bool ThreadEnded(DWORD id)
-{
+bool ThreadEnded(DWORD id) {
     HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, id);
-    if (!thread)
-        return true;
+    if (!thread) return true;
     bool ended = WaitForSingleObject(thread, 0) == WAIT_OBJECT_0;
     CloseHandle(thread);
     return ended;
@@ -66,8 +58,7 @@ bool ThreadEnded(DWORD id)
 
 }  // namespace
 
-TEST(AppletModule, AnswersEveryControlPanelMessage)
-{
+TEST(AppletModule, AnswersEveryControlPanelMessage) {
     LoadedApplet applet;
     ASSERT_TRUE(applet.entry);
     EXPECT_EQ(1, applet.entry(NULL, CPL_INIT, 0, 0));
@@ -109,8 +100,7 @@ TEST(AppletModule, AnswersEveryControlPanelMessage)
     EXPECT_EQ(0, applet.entry(NULL, CPL_STARTWPARMSW, 0, reinterpret_cast<LPARAM>(L"")));
 }
 
-TEST(AppletModule, ExportsOnlyCPlAppletAndCarriesItsResources)
-{
+TEST(AppletModule, ExportsOnlyCPlAppletAndCarriesItsResources) {
     HMODULE module = LoadLibraryExA((BinDir() + TVX_APPLET_FILE).c_str(), NULL, DONT_RESOLVE_DLL_REFERENCES);
     ASSERT_TRUE(module);
     const BYTE* base = reinterpret_cast<const BYTE*>(module);
@@ -143,28 +133,25 @@ TEST(AppletModule, ExportsOnlyCPlAppletAndCarriesItsResources)
                  GetFileVersionText((BinDir() + TVX_APPLET_FILE).c_str(), VERSION_DESCRIPTION));
 }
 
-TEST(AppletModule, LanguageLibraryHoldsEveryTextInEnglishAndGerman)
-{
+TEST(AppletModule, LanguageLibraryHoldsEveryTextInEnglishAndGerman) {
     HMODULE language = LoadLibraryExA((BinDir() + TVX_LANGUAGE_LIBRARY).c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_TRUE(language);
-    const UINT ids[] = {1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008, 1009, 1010, 1011, 1012, 1013, 1014,
-                        1015, 1016, 1017, 1018, 1019, 1020, 1023, 1029, 1030, 1031, 1032, 1033, 1034, 1037, 1044};
+    const UINT ids[] = {1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008, 1009, 1010, 1011, 1012, 1013, 1014, 1015,
+                        1016, 1017, 1018, 1019, 1020, 1023, 1029, 1030, 1031, 1032, 1033, 1034, 1037, 1044};
     for (LANGID lang : {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN)}) {
         for (UINT id : ids) {
             // A string table block holds 16 texts; each text is a length and UTF-16 characters.
             HRSRC block = FindResourceExA(language, RT_STRING, MAKEINTRESOURCEA(id / 16 + 1), lang);
             ASSERT_TRUE(block) << id << " lang " << lang;
             const WORD* p = static_cast<const WORD*>(LockResource(LoadResource(language, block)));
-            for (UINT i = 0; i < id % 16; ++i)
-                p += 1 + *p;
+            for (UINT i = 0; i < id % 16; ++i) p += 1 + *p;
             EXPECT_GT(*p, 0) << "text " << id << " lang " << std::hex << lang;
         }
     }
     FreeLibrary(language);
 }
 
-TEST(AppletModule, ClosingTheSheetEndsTheMonitorThreadWithinOneSecond)
-{
+TEST(AppletModule, ClosingTheSheetEndsTheMonitorThreadWithinOneSecond) {
     RemoveAppletIni();
     LoadedApplet applet;
     ASSERT_TRUE(applet.entry);
@@ -176,25 +163,24 @@ TEST(AppletModule, ClosingTheSheetEndsTheMonitorThreadWithinOneSecond)
     });
     HWND sheet = NULL;
     bool shown = WaitUntil(
-        [&] { return (sheet = TOOLFUNC_service::FindWindowByMarker(GetDesktopWindow(), APPLET_WINDOW_MARKER)) != NULL; },
+        [&] {
+            return (sheet = TOOLFUNC_service::FindWindowByMarker(GetDesktopWindow(), APPLET_WINDOW_MARKER)) != NULL;
+        },
         20000);
     EXPECT_TRUE(shown);
     Sleep(600);  // the monitor is polling by now
     std::set<DWORD> during = ThreadsOfThisProcess();
     std::set<DWORD> started;
     for (DWORD id : during)
-        if (!before.count(id))
-            started.insert(id);
+        if (!before.count(id)) started.insert(id);
     EXPECT_GE(started.size(), 2u) << "the control panel's thread and the monitor";
 
-    if (sheet)
-        PostMessageA(sheet, WM_COMMAND, IDCANCEL, 0);
+    if (sheet) PostMessageA(sheet, WM_COMMAND, IDCANCEL, 0);
     WaitUntil([&] { return !IsWindow(sheet); }, 5000, 5);
     DWORD goneAt = GetTickCount();
     controlPanel.join();
     EXPECT_TRUE(WaitUntil([&] { return returnedAt != 0; }, 0)) << "the sheet closed";
     EXPECT_LE(returnedAt - goneAt, 1200u) << "the monitor is stopped within its second";
-    for (DWORD id : started)
-        EXPECT_TRUE(WaitUntil([&] { return ThreadEnded(id); }, 200)) << "thread " << id;
+    for (DWORD id : started) EXPECT_TRUE(WaitUntil([&] { return ThreadEnded(id); }, 200)) << "thread " << id;
     EXPECT_FALSE(FileExists(AppletIniPath())) << "a cancelled sheet writes nothing";
 }

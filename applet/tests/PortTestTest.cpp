@@ -15,8 +15,7 @@ using applettest::Listener;
 
 namespace {
 
-DWORD Timed(unsigned port, int* result)
-{
+DWORD Timed(unsigned port, int* result) {
     DWORD start = GetTickCount();
     *result = ThePortTest().PortTest(port);
     return GetTickCount() - start;
@@ -29,8 +28,7 @@ struct ForgedPeer {
     static bool s_done;
     static HHOOK s_hook;
 
-    static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam)
-    {
+    static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
         MSG* msg = reinterpret_cast<MSG*>(lParam);
         if (code == HC_ACTION && wParam == PM_REMOVE && !s_done && msg->message == WM_SOCKET_NOTIFY &&
             WSAGETSELECTEVENT(msg->lParam) == FD_ACCEPT) {
@@ -43,8 +41,7 @@ struct ForgedPeer {
             address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
             SOCKET forged = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
             connect(forged, reinterpret_cast<sockaddr*>(&address), sizeof address);
-            if (!s_bytes.empty())
-                send(forged, s_bytes.data(), static_cast<int>(s_bytes.size()), 0);
+            if (!s_bytes.empty()) send(forged, s_bytes.data(), static_cast<int>(s_bytes.size()), 0);
             s_forged = forged;
             closesocket(genuine);
         }
@@ -52,18 +49,15 @@ struct ForgedPeer {
     }
     static SOCKET s_forged;
 
-    explicit ForgedPeer(const std::string& bytes)
-    {
+    explicit ForgedPeer(const std::string& bytes) {
         s_bytes = bytes;
         s_done = false;
         s_forged = INVALID_SOCKET;
         s_hook = SetWindowsHookExA(WH_GETMESSAGE, Hook, NULL, GetCurrentThreadId());
     }
-    ~ForgedPeer()
-    {
+    ~ForgedPeer() {
         UnhookWindowsHookEx(s_hook);
-        if (s_forged != INVALID_SOCKET)
-            closesocket(s_forged);
+        if (s_forged != INVALID_SOCKET) closesocket(s_forged);
     }
 };
 std::string ForgedPeer::s_bytes;
@@ -71,15 +65,11 @@ bool ForgedPeer::s_done = false;
 HHOOK ForgedPeer::s_hook = NULL;
 SOCKET ForgedPeer::s_forged = INVALID_SOCKET;
 
-bool HiddenWindowExists()
-{
-    return FindWindowA(CTcpPortTest::kWindowClass, CTcpPortTest::kWindowClass) != NULL;
-}
+bool HiddenWindowExists() { return FindWindowA(CTcpPortTest::kWindowClass, CTcpPortTest::kWindowClass) != NULL; }
 
 }  // namespace
 
-TEST(PortTest, PortsOutsideTheRangeAreRefusedWithoutASocket)
-{
+TEST(PortTest, PortsOutsideTheRangeAreRefusedWithoutASocket) {
     for (unsigned port : {0u, 1u, 80u, 1024u, 65536u, 70000u}) {
         EXPECT_EQ(CTcpPortTest::PORT_OUT_OF_RANGE, ThePortTest().PortTest(port)) << port;
     }
@@ -90,8 +80,7 @@ TEST(PortTest, PortsOutsideTheRangeAreRefusedWithoutASocket)
     EXPECT_FALSE(HiddenWindowExists());
 }
 
-TEST(PortTest, AFreePortWorksAtOnceAndLeavesNothingBehind)
-{
+TEST(PortTest, AFreePortWorksAtOnceAndLeavesNothingBehind) {
     unsigned port = FreePort();
     int result = -1;
     DWORD ms = Timed(port, &result);
@@ -106,8 +95,7 @@ TEST(PortTest, AFreePortWorksAtOnceAndLeavesNothingBehind)
     EXPECT_NE(CTcpPortTest::PORT_OUT_OF_RANGE, ThePortTest().PortTest(65535));
 }
 
-TEST(PortTest, APortHeldByAnotherListenerFailsAtBind)
-{
+TEST(PortTest, APortHeldByAnotherListenerFailsAtBind) {
     unsigned port = FreePort();
     {
         Listener any(port);
@@ -122,12 +110,11 @@ TEST(PortTest, APortHeldByAnotherListenerFailsAtBind)
     EXPECT_EQ(CTcpPortTest::PORT_USABLE, ThePortTest().PortTest(port));
 }
 
-TEST(PortTest, OtherBytesThanTheTokenGiveNoAnswerAfterAboutOneSecond)
-{
+TEST(PortTest, OtherBytesThanTheTokenGiveNoAnswerAfterAboutOneSecond) {
     const char wrong[4] = {0x78, 0x56, 0x34, 0x13};
     const char reversed[4] = {0x12, 0x34, 0x56, 0x78};
-    for (std::string bytes : {std::string(wrong, 4), std::string(reversed, 4), std::string("\x78\x56", 2),
-                              std::string()}) {
+    for (std::string bytes :
+         {std::string(wrong, 4), std::string(reversed, 4), std::string("\x78\x56", 2), std::string()}) {
         ForgedPeer peer(bytes);
         int result = -1;
         DWORD ms = Timed(FreePort(), &result);

@@ -13,8 +13,13 @@ using namespace applettest;
 namespace {
 
 enum {
-    PORT = 1000, FILTER_IN = 1005, FILTER_OUT = 1014, START_DELAY = 1025, PORT_TEST = 1007,
-    VERSION = 1020, PROTOCOL = 1021,
+    PORT = 1000,
+    FILTER_IN = 1005,
+    FILTER_OUT = 1014,
+    START_DELAY = 1025,
+    PORT_TEST = 1007,
+    VERSION = 1020,
+    PROTOCOL = 1021,
 };
 
 class SettingsPage : public ::testing::Test {
@@ -22,21 +27,18 @@ protected:
     void SetUp() override { RemoveAppletIni(); }
     void TearDown() override { RemoveAppletIni(); }
 
-    static void WriteIni(const std::string& general)
-    {
+    static void WriteIni(const std::string& general) {
         ASSERT_TRUE(WriteTextFile(AppletIniPath(), "[General]\r\n" + general));
     }
 };
 
 }  // namespace
 
-TEST_F(SettingsPage, WithoutSettingsFileShowsTheFirstFreePortAndDefaults)
-{
+TEST_F(SettingsPage, WithoutSettingsFileShowsTheFirstFreePortAndDefaults) {
     Listener taken(25001);  // may fail if someone else holds it: then it is taken all the same
     unsigned expected = 0;
     for (unsigned port = 25002; port <= 25010 && !expected; ++port)
-        if (Listener(port).Ok())
-            expected = port;
+        if (Listener(port).Ok()) expected = port;
 
     AppletProcess applet;
     ASSERT_TRUE(applet.WaitForSheet());
@@ -61,8 +63,7 @@ TEST_F(SettingsPage, WithoutSettingsFileShowsTheFirstFreePortAndDefaults)
     EXPECT_FALSE(FileExists(AppletIniPath())) << "the proposed port is only shown";
 }
 
-TEST_F(SettingsPage, APortOutOfRangeIsReplacedBy25001AtApplyAfterAMessage)
-{
+TEST_F(SettingsPage, APortOutOfRangeIsReplacedBy25001AtApplyAfterAMessage) {
     WriteIni("Port=80\r\nFilterInbound=2\r\n");
     AppletProcess applet;
     ASSERT_TRUE(applet.WaitForSheet());
@@ -89,10 +90,10 @@ TEST_F(SettingsPage, APortOutOfRangeIsReplacedBy25001AtApplyAfterAMessage)
     EXPECT_EQ("[General]\r\nPort=26000\r\n", ReadTextFile(AppletIniPath()));
 }
 
-TEST_F(SettingsPage, ValuesAreShownAsTheServiceReadsThemAndOkWithoutChangeWritesNothing)
-{
-    const std::string file = "[General]\r\nPort=70000\r\nFilterInbound=0123456789AB\r\nUseProtocol=7\r\n"
-                             "StartDelay=12\r\n";
+TEST_F(SettingsPage, ValuesAreShownAsTheServiceReadsThemAndOkWithoutChangeWritesNothing) {
+    const std::string file =
+        "[General]\r\nPort=70000\r\nFilterInbound=0123456789AB\r\nUseProtocol=7\r\n"
+        "StartDelay=12\r\n";
     ASSERT_TRUE(WriteTextFile(AppletIniPath(), file));
     {
         AppletProcess applet;
@@ -115,8 +116,7 @@ TEST_F(SettingsPage, ValuesAreShownAsTheServiceReadsThemAndOkWithoutChangeWrites
     EXPECT_NE("0", applet.Text(PORT)) << "a port that is no number starts the search";
 }
 
-TEST_F(SettingsPage, EditsAreSavedAsTypedAndCancelKeepsTheFile)
-{
+TEST_F(SettingsPage, EditsAreSavedAsTypedAndCancelKeepsTheFile) {
     unsigned port = FreePort();
     WriteIni("Port=26001\r\n");
     {
@@ -143,8 +143,7 @@ TEST_F(SettingsPage, EditsAreSavedAsTypedAndCancelKeepsTheFile)
     EXPECT_EQ("12", IniValue("FilterInbound"));
 }
 
-TEST_F(SettingsPage, PortTestButtonTellsWhatItFound)
-{
+TEST_F(SettingsPage, PortTestButtonTellsWhatItFound) {
     WriteIni("Port=26002\r\n");
     AppletProcess applet;
     ASSERT_TRUE(applet.WaitForSheet());
@@ -166,8 +165,7 @@ TEST_F(SettingsPage, PortTestButtonTellsWhatItFound)
     }
 }
 
-TEST_F(SettingsPage, WithoutTheLanguageLibraryTextsAreEmptyAndTheRestWorks)
-{
+TEST_F(SettingsPage, WithoutTheLanguageLibraryTextsAreEmptyAndTheRestWorks) {
     WriteIni("Port=80\r\n");
     AppletProcess::Options options;
     options.languageLibrary = false;
@@ -187,8 +185,7 @@ TEST_F(SettingsPage, WithoutTheLanguageLibraryTextsAreEmptyAndTheRestWorks)
     EXPECT_EQ("5", IniValue("FilterInbound"));
 }
 
-TEST_F(SettingsPage, ControlExeOpensTheSameApplet)
-{
+TEST_F(SettingsPage, ControlExeOpensTheSameApplet) {
     WriteIni("Port=26003\r\n");
     AppletProcess::Options options;
     options.host = AppletProcess::CONTROL_EXE;
@@ -207,8 +204,7 @@ struct WindowOfClass {
     HWND found;
 };
 
-BOOL CALLBACK FindWindowOfClass(HWND hwnd, LPARAM lParam)
-{
+BOOL CALLBACK FindWindowOfClass(HWND hwnd, LPARAM lParam) {
     WindowOfClass* search = reinterpret_cast<WindowOfClass*>(lParam);
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
@@ -223,8 +219,7 @@ BOOL CALLBACK FindWindowOfClass(HWND hwnd, LPARAM lParam)
 
 }  // namespace
 
-TEST_F(SettingsPage, HelpButtonOpensTheHelpFileFromTheWindowsHelpFolder)
-{
+TEST_F(SettingsPage, HelpButtonOpensTheHelpFileFromTheWindowsHelpFolder) {
     std::string helpFolder = WindowsDir() + "\\HELP";
     std::string installed = helpFolder + "\\TELVARIX.CHM";
     CreateDirectoryA(helpFolder.c_str(), NULL);

@@ -5,8 +5,7 @@
 
 #include "SettingsValues.h"
 
-TEST(SettingsValues, DecimalConversionAsTheRuntimeReadsIt)
-{
+TEST(SettingsValues, DecimalConversionAsTheRuntimeReadsIt) {
     EXPECT_EQ(0, ConvertDecimal(""));
     EXPECT_EQ(0, ConvertDecimal(nullptr));
     EXPECT_EQ(0, ConvertDecimal("abc"));
@@ -20,8 +19,7 @@ TEST(SettingsValues, DecimalConversionAsTheRuntimeReadsIt)
     EXPECT_EQ(INT_MIN, ConvertDecimal("-99999999999999999999"));
 }
 
-TEST(SettingsValues, PortKeepsTheLow16Bits)
-{
+TEST(SettingsValues, PortKeepsTheLow16Bits) {
     EXPECT_EQ(80u, PortFromSettingsText("80"));
     EXPECT_EQ(4464u, PortFromSettingsText("70000"));
     EXPECT_EQ(0u, PortFromSettingsText("65536")) << "starts the free-port search";
@@ -30,8 +28,7 @@ TEST(SettingsValues, PortKeepsTheLow16Bits)
     EXPECT_EQ(25001u, PortFromSettingsText("25001"));
 }
 
-TEST(SettingsValues, ProtocolKeepsTheLowTwoBits)
-{
+TEST(SettingsValues, ProtocolKeepsTheLowTwoBits) {
     EXPECT_EQ(3, ProtocolFromSettingsText("7"));
     EXPECT_EQ(0, ProtocolFromSettingsText("4"));
     EXPECT_EQ(1, ProtocolFromSettingsText("1"));
@@ -39,8 +36,7 @@ TEST(SettingsValues, ProtocolKeepsTheLowTwoBits)
     EXPECT_EQ(3, ProtocolFromSettingsText("-1"));
 }
 
-TEST(SettingsValues, OnlyPortsFrom1025To65535MayBeSaved)
-{
+TEST(SettingsValues, OnlyPortsFrom1025To65535MayBeSaved) {
     EXPECT_FALSE(IsSavablePort(0));
     EXPECT_FALSE(IsSavablePort(80));
     EXPECT_FALSE(IsSavablePort(1024));

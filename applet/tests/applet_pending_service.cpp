@@ -7,8 +7,7 @@ namespace {
 SERVICE_STATUS_HANDLE s_status = NULL;
 HANDLE s_stop = NULL;
 
-void Report(DWORD state)
-{
+void Report(DWORD state) {
     SERVICE_STATUS status = {};
     status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
     status.dwCurrentState = state;
@@ -17,18 +16,14 @@ void Report(DWORD state)
     SetServiceStatus(s_status, &status);
 }
 
-DWORD WINAPI Handler(DWORD control, DWORD, void*, void*)
-{
-    if (control == SERVICE_CONTROL_STOP)
-        SetEvent(s_stop);
+DWORD WINAPI Handler(DWORD control, DWORD, void*, void*) {
+    if (control == SERVICE_CONTROL_STOP) SetEvent(s_stop);
     return NO_ERROR;
 }
 
-void WINAPI ServiceMain(DWORD, char**)
-{
+void WINAPI ServiceMain(DWORD, char**) {
     s_status = RegisterServiceCtrlHandlerExA("", Handler, NULL);
-    if (!s_status)
-        return;
+    if (!s_status) return;
     s_stop = CreateEventA(NULL, TRUE, FALSE, NULL);
     Report(SERVICE_START_PENDING);
     WaitForSingleObject(s_stop, 120000);
@@ -37,8 +32,7 @@ void WINAPI ServiceMain(DWORD, char**)
 
 }  // namespace
 
-int main()
-{
+int main() {
     char name[] = "";
     SERVICE_TABLE_ENTRYA table[] = {{name, ServiceMain}, {NULL, NULL}};
     return StartServiceCtrlDispatcherA(table) ? 0 : 1;

@@ -8,21 +8,17 @@
 #include "toolfunc/AppletWindow.h"
 #include "toolfunc/ProductNames.h"
 
-static HWND WaitForApplet(DWORD timeoutMs)
-{
+static HWND WaitForApplet(DWORD timeoutMs) {
     for (DWORD waited = 0; waited < timeoutMs; waited += 100) {
         HWND sheet = TOOLFUNC_service::FindWindowByMarker(GetDesktopWindow(), APPLET_WINDOW_MARKER);
-        if (sheet && IsWindowVisible(sheet))
-            return sheet;
+        if (sheet && IsWindowVisible(sheet)) return sheet;
         Sleep(100);
     }
     return NULL;
 }
 
-int main(int argc, char** argv)
-{
-    if (argc != 2)
-        return 2;
+int main(int argc, char** argv) {
+    if (argc != 2) return 2;
     HWND sheet = WaitForApplet(30000);
     if (!sheet) {
         fprintf(stderr, "no applet window\n");

@@ -1,7 +1,6 @@
 #include "BlockingEchoServer.h"
 
-bool BlockingEchoServer::Start(int clients)
-{
+bool BlockingEchoServer::Start(int clients) {
     m_expected = clients;
     m_listen = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     sockaddr_in addr = {};
@@ -16,12 +15,10 @@ bool BlockingEchoServer::Start(int clients)
     return true;
 }
 
-void BlockingEchoServer::AcceptLoop()
-{
+void BlockingEchoServer::AcceptLoop() {
     for (int i = 0; i < m_expected; ++i) {
         SOCKET s = accept(m_listen, nullptr, nullptr);
-        if (s == INVALID_SOCKET)
-            return;  // the listening socket was closed
+        if (s == INVALID_SOCKET) return;  // the listening socket was closed
         std::lock_guard<std::mutex> hold(m_lock);
         m_clients.push_back(s);
         m_workers.emplace_back(&BlockingEchoServer::Serve, this, s);
@@ -29,14 +26,12 @@ void BlockingEchoServer::AcceptLoop()
     }
 }
 
-void BlockingEchoServer::Serve(SOCKET s)
-{
+void BlockingEchoServer::Serve(SOCKET s) {
     std::string line;
     char buffer[2048];
     for (;;) {
         int n = recv(s, buffer, sizeof buffer, 0);
-        if (n <= 0)
-            return;
+        if (n <= 0) return;
         for (int i = 0; i < n; ++i) {
             char c = buffer[i];
             if (c == '\r' || c == '\n' || c == '\0') {
@@ -52,27 +47,20 @@ void BlockingEchoServer::Serve(SOCKET s)
     }
 }
 
-void BlockingEchoServer::Broadcast(const std::string& bytes)
-{
+void BlockingEchoServer::Broadcast(const std::string& bytes) {
     std::lock_guard<std::mutex> hold(m_lock);
-    for (SOCKET s : m_clients)
-        send(s, bytes.data(), static_cast<int>(bytes.size()), 0);
+    for (SOCKET s : m_clients) send(s, bytes.data(), static_cast<int>(bytes.size()), 0);
 }
 
-void BlockingEchoServer::Stop()
-{
+void BlockingEchoServer::Stop() {
     closesocket(m_listen);
-    if (m_acceptor.joinable())
-        m_acceptor.join();
+    if (m_acceptor.joinable()) m_acceptor.join();
     {
         std::lock_guard<std::mutex> hold(m_lock);
-        for (SOCKET s : m_clients)
-            shutdown(s, SD_BOTH);
+        for (SOCKET s : m_clients) shutdown(s, SD_BOTH);
     }
-    for (std::thread& t : m_workers)
-        t.join();
-    for (SOCKET s : m_clients)
-        closesocket(s);
+    for (std::thread& t : m_workers) t.join();
+    for (SOCKET s : m_clients) closesocket(s);
     m_workers.clear();
     m_clients.clear();
 }

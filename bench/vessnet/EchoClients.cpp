@@ -8,42 +8,34 @@ constexpr DWORD kWaitMs = 30000;  // no client waits longer than this for anythi
 }
 
 EchoClients::EchoClients(std::uint16_t port, int clients, int linesEach, int monitors, bool monitorsRead)
-    : m_port(port), m_clients(clients), m_linesEach(linesEach), m_monitors(monitors), m_monitorsRead(monitorsRead)
-{
+    : m_port(port), m_clients(clients), m_linesEach(linesEach), m_monitors(monitors), m_monitorsRead(monitorsRead) {
     m_go = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     m_finish = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     m_connectTurn = CreateMutexA(nullptr, FALSE, nullptr);
 }
 
-EchoClients::~EchoClients()
-{
+EchoClients::~EchoClients() {
     Finish();
     CloseHandle(m_go);
     CloseHandle(m_finish);
     CloseHandle(m_connectTurn);
 }
 
-void EchoClients::Start()
-{
-    for (int i = 0; i < m_monitors; ++i)
-        m_threads.emplace_back(&EchoClients::RunMonitor, this);
-    for (int id = 0; id < m_clients; ++id)
-        m_threads.emplace_back(&EchoClients::Run, this, id);
+void EchoClients::Start() {
+    for (int i = 0; i < m_monitors; ++i) m_threads.emplace_back(&EchoClients::RunMonitor, this);
+    for (int id = 0; id < m_clients; ++id) m_threads.emplace_back(&EchoClients::Run, this, id);
 }
 
 void EchoClients::Go() { SetEvent(m_go); }
 
-void EchoClients::Finish()
-{
+void EchoClients::Finish() {
     SetEvent(m_go);
     SetEvent(m_finish);
-    for (std::thread& t : m_threads)
-        t.join();
+    for (std::thread& t : m_threads) t.join();
     m_threads.clear();
 }
 
-bool EchoClients::ReadLine(SOCKET s, std::vector<char>& pending, std::vector<char>& line)
-{
+bool EchoClients::ReadLine(SOCKET s, std::vector<char>& pending, std::vector<char>& line) {
     for (int reads = 0; reads < 10000; ++reads) {
         for (std::size_t i = 0; i < pending.size(); ++i) {
             if (pending[i] == '\n') {
@@ -54,15 +46,13 @@ bool EchoClients::ReadLine(SOCKET s, std::vector<char>& pending, std::vector<cha
         }
         char buffer[4096];
         int n = recv(s, buffer, sizeof buffer, 0);
-        if (n <= 0)
-            return false;
+        if (n <= 0) return false;
         pending.insert(pending.end(), buffer, buffer + n);
     }
     return false;
 }
 
-SOCKET EchoClients::ConnectOne(int receiveBuffer)
-{
+SOCKET EchoClients::ConnectOne(int receiveBuffer) {
     SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     if (receiveBuffer > 0)
         setsockopt(s, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&receiveBuffer), sizeof receiveBuffer);
@@ -87,25 +77,21 @@ SOCKET EchoClients::ConnectOne(int receiveBuffer)
     return s;
 }
 
-void EchoClients::RunMonitor()
-{
+void EchoClients::RunMonitor() {
     SOCKET s = ConnectOne(4096);  // a small window: a stalled one fills soon
-    if (s == INVALID_SOCKET)
-        return;
+    if (s == INVALID_SOCKET) return;
     send(s, "MONITOR\r\n", 9, 0);
     if (m_monitorsRead) {
         DWORD timeout = 100;
         setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
         char buffer[65536];
-        while (WaitForSingleObject(m_finish, 0) == WAIT_TIMEOUT)
-            recv(s, buffer, sizeof buffer, 0);
+        while (WaitForSingleObject(m_finish, 0) == WAIT_TIMEOUT) recv(s, buffer, sizeof buffer, 0);
     }
     WaitForSingleObject(m_finish, INFINITE);
     closesocket(s);
 }
 
-void EchoClients::Run(int id)
-{
+void EchoClients::Run(int id) {
     SOCKET s = ConnectOne(0);
     bool ok = s != INVALID_SOCKET;
 
@@ -114,16 +100,15 @@ void EchoClients::Run(int id)
     char text[64];
     for (int k = 0; ok && k < m_linesEach; ++k) {
         int n = std::snprintf(text, sizeof text, "CMD %03d %05d\r\n", id, k);
-        ok = send(s, text, n, 0) == n && ReadLine(s, pending, line) &&
-             line.size() == static_cast<std::size_t>(n) && std::memcmp(line.data(), text, n) == 0;
+        ok = send(s, text, n, 0) == n && ReadLine(s, pending, line) && line.size() == static_cast<std::size_t>(n) &&
+             std::memcmp(line.data(), text, n) == 0;
     }
     if (ok)
         ++m_done;
     else
         ++m_failed;
 
-    if (ok && ReadLine(s, pending, line))
-        ++m_broadcast;
+    if (ok && ReadLine(s, pending, line)) ++m_broadcast;
     WaitForSingleObject(m_finish, kWaitMs);
     closesocket(s);
 }

@@ -19,11 +19,11 @@ public:
     EchoClients(std::uint16_t port, int clients, int linesEach, int monitors = 0, bool monitorsRead = false);
     ~EchoClients();
 
-    void Start();  // connects, one client after the other
-    void Go();     // all clients start sending their lines
-    void Finish(); // clients close and their threads end
+    void Start();   // connects, one client after the other
+    void Go();      // all clients start sending their lines
+    void Finish();  // clients close and their threads end
 
-    int Connected() const { return m_connected; }  // stalled ones included
+    int Connected() const { return m_connected; }     // stalled ones included
     int Done() const { return m_done; }               // clients that got every echo
     int GotBroadcast() const { return m_broadcast; }  // clients that received the broadcast
     int Failed() const { return m_failed; }

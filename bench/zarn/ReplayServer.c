@@ -13,20 +13,20 @@
 
 #define MAXCLIENTS 300
 
-static char *ReadAll(const char *path, int *size) {
-    FILE *f = fopen(path, "rb");
+static char* ReadAll(const char* path, int* size) {
+    FILE* f = fopen(path, "rb");
     if (!f) return NULL;
     fseek(f, 0, SEEK_END);
     long n = ftell(f);
     fseek(f, 0, SEEK_SET);
-    char *data = malloc((size_t)n + 1);
+    char* data = malloc((size_t)n + 1);
     if (!data || fread(data, 1, (size_t)n, f) != (size_t)n) return NULL;
     fclose(f);
     *size = (int)n;
     return data;
 }
 
-static int SendAll(SOCKET s, const char *data, int size) {
+static int SendAll(SOCKET s, const char* data, int size) {
     while (size > 0) {
         int n = send(s, data, size, 0);
         if (n == SOCKET_ERROR) {
@@ -43,7 +43,7 @@ static int SendAll(SOCKET s, const char *data, int size) {
     return 1;
 }
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     if (argc != 5) {
         fprintf(stderr, "usage: zarn_replay.exe PORT CYCLE_FILE FAN_FILE SECONDS\n");
         return 2;
@@ -62,7 +62,7 @@ int main(int argc, char **argv) {
     sa.sin_family = AF_INET;
     sa.sin_port = htons((u_short)atoi(argv[1]));
     sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (bind(listener, (struct sockaddr *)&sa, sizeof sa) || listen(listener, SOMAXCONN)) {
+    if (bind(listener, (struct sockaddr*)&sa, sizeof sa) || listen(listener, SOMAXCONN)) {
         fprintf(stderr, "zarn_replay: cannot listen on port %s\n", argv[1]);
         return 1;
     }
@@ -70,7 +70,7 @@ int main(int argc, char **argv) {
     fflush(stdout);
 
     SOCKET clients[MAXCLIENTS];
-    char pending[MAXCLIENTS][64];  /* the start of a line not yet ended */
+    char pending[MAXCLIENTS][64]; /* the start of a line not yet ended */
     int pendingLen[MAXCLIENTS];
     int count = 0;
     DWORD end = GetTickCount() + (DWORD)atoi(argv[4]) * 1000u;
@@ -85,10 +85,10 @@ int main(int argc, char **argv) {
             SOCKET s = accept(listener, NULL, NULL);
             if (s != INVALID_SOCKET) {
                 BOOL one = TRUE;
-                setsockopt(s, IPPROTO_TCP, TCP_NODELAY, (const char *)&one, sizeof one);
+                setsockopt(s, IPPROTO_TCP, TCP_NODELAY, (const char*)&one, sizeof one);
                 pendingLen[count] = 0;
                 clients[count++] = s;
-                SendAll(s, "{Replay:Ready}\r\n", 16);  /* the client starts once every connection has it */
+                SendAll(s, "{Replay:Ready}\r\n", 16); /* the client starts once every connection has it */
             }
         }
         for (int i = 0; i < count; ++i) {

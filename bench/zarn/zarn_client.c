@@ -43,12 +43,12 @@ typedef struct {
     long cycles;
     /* recording */
     int recording;
-    char *rec;
+    char* rec;
     size_t reclen, reccap;
     /* replay / fan: lines wanted and seen */
     long want, seen;
     int seenRing, seenCleared;
-    int idle;  /* its last cycle is over and no new one starts */
+    int idle; /* its last cycle is over and no new one starts */
 } Conn;
 
 static Conn conns[MAXCONN];
@@ -62,7 +62,7 @@ static double Now(void) {
     return ts.tv_sec + ts.tv_nsec / 1e9;
 }
 
-static void Die(const char *fmt, ...) {
+static void Die(const char* fmt, ...) {
     va_list ap;
     va_start(ap, fmt);
     fprintf(stderr, "zarn_client: ");
@@ -82,14 +82,14 @@ static int Connect(int port) {
     sa.sin_family = AF_INET;
     sa.sin_port = htons((unsigned short)port);
     sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (connect(fd, (struct sockaddr *)&sa, sizeof sa) < 0) {
+    if (connect(fd, (struct sockaddr*)&sa, sizeof sa) < 0) {
         close(fd);
         return -1;
     }
     return fd;
 }
 
-static void Send(Conn *c, const char *fmt, ...) {
+static void Send(Conn* c, const char* fmt, ...) {
     char line[512];
     va_list ap;
     va_start(ap, fmt);
@@ -100,7 +100,7 @@ static void Send(Conn *c, const char *fmt, ...) {
     if (send(c->fd, line, (size_t)n, MSG_NOSIGNAL) != n) Die("send failed: %s", strerror(errno));
 }
 
-static void Record(Conn *c, const char *data, size_t n) {
+static void Record(Conn* c, const char* data, size_t n) {
     if (!c->recording) return;
     if (c->reclen + n > c->reccap) {
         c->reccap = (c->reclen + n) * 2;
@@ -111,7 +111,7 @@ static void Record(Conn *c, const char *data, size_t n) {
     c->reclen += n;
 }
 
-typedef void (*LineFn)(Conn *c, const char *line, double t);
+typedef void (*LineFn)(Conn* c, const char* line, double t);
 
 /* Reads what is there on every connection (waiting up to `ms`) and hands out whole lines. */
 static void Pump(int ms, LineFn fn) {
@@ -126,7 +126,7 @@ static void Pump(int ms, LineFn fn) {
     double t = Now();
     for (int i = 0; i < nconn; ++i) {
         if (!(p[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-        Conn *c = &conns[i];
+        Conn* c = &conns[i];
         ssize_t got = recv(c->fd, c->in + c->inlen, BUFSZ - 1 - c->inlen, 0);
         if (got <= 0) Die("connection %d closed by the server", i);
         c->inlen += (size_t)got;
@@ -151,44 +151,52 @@ static void Pump(int ms, LineFn fn) {
     }
 }
 
-static int Has(const char *line, const char *part) { return strstr(line, part) != NULL; }
+static int Has(const char* line, const char* part) { return strstr(line, part) != NULL; }
 
-static int IsEvent(const char *line, const char *event, const char *ext) {
+static int IsEvent(const char* line, const char* event, const char* ext) {
     char want[128];
     snprintf(want, sizeof want, "{Event:%s}{Ext:%s}", event, ext);
     return !strncmp(line, want, strlen(want));
 }
 
-static int IsDone(const char *line) { return !strncmp(line, "{Response:Done}", 15); }
+static int IsDone(const char* line) { return !strncmp(line, "{Response:Done}", 15); }
 
-static void Fail(const char *line) {
+static void Fail(const char* line) {
     if (!strncmp(line, "{Response:Error}", 16) || Has(line, "{Success:0}") || Has(line, "{Event:CommandFailed}"))
         Die("the service refused: %s", line);
 }
 
-static void Sample(double *arr, long *n, double v) {
+static void Sample(double* arr, long* n, double v) {
     if (*n < MAXSAMPLES) arr[(*n)++] = v;
 }
 
 /* --- call cycles ----------------------------------------------------------------------------- */
 
-static const char *kStepCmd[4] = {"MakeCall", "AnswerCall", "ClearConnection", "ClearConnection"};
+static const char* kStepCmd[4] = {"MakeCall", "AnswerCall", "ClearConnection", "ClearConnection"};
 
-static void StartStep(Conn *c, double t) {
+static void StartStep(Conn* c, double t) {
     c->gotDone = c->gotEvent = c->gotEvent2 = 0;
     c->sent = t;
     switch (c->step) {
-    case 0: Send(c, "{Cmd:MakeCall}{InvokeId:m%ld}{Ext:%s}{Dest:%s}", c->cycles, c->a, c->b); break;
-    case 1: Send(c, "{Cmd:AnswerCall}{InvokeId:a%ld}{Ext:%s}", c->cycles, c->b); break;
-    case 2: Send(c, "{Cmd:ClearConnection}{InvokeId:c%ld}{Ext:%s}", c->cycles, c->a); break;
-    case 3: Send(c, "{Cmd:ClearConnection}{InvokeId:d%ld}{Ext:%s}", c->cycles, c->b); break;
+    case 0:
+        Send(c, "{Cmd:MakeCall}{InvokeId:m%ld}{Ext:%s}{Dest:%s}", c->cycles, c->a, c->b);
+        break;
+    case 1:
+        Send(c, "{Cmd:AnswerCall}{InvokeId:a%ld}{Ext:%s}", c->cycles, c->b);
+        break;
+    case 2:
+        Send(c, "{Cmd:ClearConnection}{InvokeId:c%ld}{Ext:%s}", c->cycles, c->a);
+        break;
+    case 3:
+        Send(c, "{Cmd:ClearConnection}{InvokeId:d%ld}{Ext:%s}", c->cycles, c->b);
+        break;
     }
 }
 
 static int measuring, stopping;
-static const long recordAt = 3;  /* the cycle whose lines are recorded */
+static const long recordAt = 3; /* the cycle whose lines are recorded */
 
-static void CycleLine(Conn *c, const char *line, double t) {
+static void CycleLine(Conn* c, const char* line, double t) {
     Fail(line);
     if (IsDone(line)) {
         char cmd[64];
@@ -198,14 +206,20 @@ static void CycleLine(Conn *c, const char *line, double t) {
         if (measuring) Sample(doneLat, &ndone, (t - c->sent) * 1000.0);
     }
     switch (c->step) {
-    case 0: if (IsEvent(line, "CallReceived", c->b)) c->gotEvent = 1; c->gotEvent2 = 1; break;
-    case 1: if (IsEvent(line, "CallEstablished", c->b)) c->gotEvent = 1; c->gotEvent2 = 1; break;
+    case 0:
+        if (IsEvent(line, "CallReceived", c->b)) c->gotEvent = 1;
+        c->gotEvent2 = 1;
+        break;
+    case 1:
+        if (IsEvent(line, "CallEstablished", c->b)) c->gotEvent = 1;
+        c->gotEvent2 = 1;
+        break;
     case 2:
         if (IsEvent(line, "CallCleared", c->a)) {
             c->gotEvent = 1;
             if (measuring) Sample(clearLat, &nclear, (t - c->sent) * 1000.0);
         }
-        c->gotEvent2 = 1;  /* B's CallDisconnected is not awaited: older builds send none */
+        c->gotEvent2 = 1; /* B's CallDisconnected is not awaited: older builds send none */
         break;
     case 3:
         if (IsEvent(line, "CallCleared", c->b)) {
@@ -217,10 +231,11 @@ static void CycleLine(Conn *c, const char *line, double t) {
     }
 }
 
-static void Advance(Conn *c, double t) {
+static void Advance(Conn* c, double t) {
     if (c->idle) return;
     if (!(c->gotDone && c->gotEvent && c->gotEvent2)) {
-        if (t - c->sent > STEP_TIMEOUT) Die("step %d of %s/%s got no answer in %.0f s", c->step, c->a, c->b, STEP_TIMEOUT);
+        if (t - c->sent > STEP_TIMEOUT)
+            Die("step %d of %s/%s got no answer in %.0f s", c->step, c->a, c->b, STEP_TIMEOUT);
         return;
     }
     if (++c->step == 4) {
@@ -236,10 +251,10 @@ static void Advance(Conn *c, double t) {
     StartStep(c, t);
 }
 
-static void WaitFor(Conn *c, const char *part, double seconds) {
+static void WaitFor(Conn* c, const char* part, double seconds) {
     double end = Now() + seconds;
     while (Now() < end) {
-        char *hit = NULL;
+        char* hit = NULL;
         size_t start = 0;
         struct pollfd p = {c->fd, POLLIN, 0};
         if (poll(&p, 1, 100) <= 0) continue;
@@ -272,36 +287,36 @@ static void OpenConns(int port, int n) {
     }
 }
 
-static void Monitor(Conn *c, const char *ext) {
+static void Monitor(Conn* c, const char* ext) {
     Send(c, "{Cmd:MonitorStart}{InvokeId:ms%s}{Ext:%s}", ext, ext);
     char part[96];
     snprintf(part, sizeof part, "{Response:Ok}{Cmd:MonitorStart}{InvokeId:ms%s}", ext);
     WaitFor(c, part, 60);
 }
 
-static int CmpDouble(const void *x, const void *y) {
-    double a = *(const double *)x, b = *(const double *)y;
+static int CmpDouble(const void* x, const void* y) {
+    double a = *(const double*)x, b = *(const double*)y;
     return a < b ? -1 : a > b;
 }
 
-static double Pct(double *v, long n, double p) {
+static double Pct(double* v, long n, double p) {
     if (n == 0) return -1;
     qsort(v, (size_t)n, sizeof *v, CmpDouble);
     long i = (long)(p * (double)(n - 1) + 0.5);
     return v[i];
 }
 
-static void WriteRecord(const char *path, Conn *c) {
+static void WriteRecord(const char* path, Conn* c) {
     if (!strcmp(path, "-")) return;
     if (c->recording || c->reclen == 0) Die("too few cycles to record one (%ld)", c->cycles);
-    FILE *f = fopen(path, "wb");
+    FILE* f = fopen(path, "wb");
     if (!f || fwrite(c->rec, 1, c->reclen, f) != c->reclen || fclose(f)) Die("cannot write %s", path);
 }
 
-static int Cycles(int port, double seconds, const char *record, int pairs, char **ext) {
+static int Cycles(int port, double seconds, const char* record, int pairs, char** ext) {
     OpenConns(port, pairs);
     for (int i = 0; i < pairs; ++i) {
-        Conn *c = &conns[i];
+        Conn* c = &conns[i];
         c->a = ext[2 * i];
         c->b = ext[2 * i + 1];
         Monitor(c, c->a);
@@ -338,7 +353,8 @@ static int Cycles(int port, double seconds, const char *record, int pairs, char 
         Pump(50, CycleLine);
         for (int i = 0; i < nconn; ++i) Advance(&conns[i], Now());
     }
-    printf("clients %d\ncycles %ld\nevents_per_s %.1f\ncycles_per_s %.2f\n", pairs, cycles, events / span, cycles / span);
+    printf("clients %d\ncycles %ld\nevents_per_s %.1f\ncycles_per_s %.2f\n", pairs, cycles, events / span,
+           cycles / span);
     printf("done_p50_ms %.3f\ndone_p99_ms %.3f\n", Pct(doneLat, ndone, 0.5), Pct(doneLat, ndone, 0.99));
     printf("clear_p50_ms %.3f\nclear_p99_ms %.3f\n", Pct(clearLat, nclear, 0.5), Pct(clearLat, nclear, 0.99));
     WriteRecord(record, &conns[0]);
@@ -347,9 +363,9 @@ static int Cycles(int port, double seconds, const char *record, int pairs, char 
 
 /* --- one ring watched by many ---------------------------------------------------------------- */
 
-static const char *fanX;
+static const char* fanX;
 
-static void FanLine(Conn *c, const char *line, double t) {
+static void FanLine(Conn* c, const char* line, double t) {
     (void)t;
     Fail(line);
     if (c == &conns[0]) {
@@ -381,18 +397,18 @@ static int DriverStepDone(void) { return conns[0].gotDone && conns[0].gotEvent &
 static int RingSeen(void) { return AllSeen(0) && DriverStepDone(); }
 static int ClearSeen(void) { return AllSeen(1) && DriverStepDone(); }
 
-static int Fan(int port, int rings, int clients, const char *record, const char *x, const char *y) {
+static int Fan(int port, int rings, int clients, const char* record, const char* x, const char* y) {
     fanX = x;
     OpenConns(port, clients);
     for (int i = 0; i < clients; ++i) Monitor(&conns[i], x);
     Monitor(&conns[0], y);
     for (int i = 0; i < clients; ++i) conns[i].inlen = 0;
-    Conn *d = &conns[0];
+    Conn* d = &conns[0];
     d->a = y;
     d->b = x;
-    Conn *r = clients > 1 ? &conns[1] : &conns[0];
+    Conn* r = clients > 1 ? &conns[1] : &conns[0];
     double *ring = calloc((size_t)rings, sizeof *ring), *cycle = calloc((size_t)rings, sizeof *cycle);
-    for (int k = 0; k < rings + 2; ++k) {  /* two rings for warm-up */
+    for (int k = 0; k < rings + 2; ++k) { /* two rings for warm-up */
         for (int i = 0; i < nconn; ++i) conns[i].seenRing = conns[i].seenCleared = 0;
         if (k == 2 && strcmp(record, "-")) r->recording = 1;
         if (k == 3) r->recording = 0;
@@ -408,7 +424,7 @@ static int Fan(int port, int rings, int clients, const char *record, const char 
         PumpUntil(DriverStepDone);
         d->step = 2;
         StartStep(d, Now());
-        d->gotEvent = 1;  /* X's CallDisconnected is not awaited: older builds send none */
+        d->gotEvent = 1; /* X's CallDisconnected is not awaited: older builds send none */
         PumpUntil(DriverStepDone);
         d->step = 3;
         StartStep(d, Now());
@@ -428,8 +444,8 @@ static int Fan(int port, int rings, int clients, const char *record, const char 
 
 /* --- replay server counterpart --------------------------------------------------------------- */
 
-static long LinesIn(const char *path) {
-    FILE *f = fopen(path, "rb");
+static long LinesIn(const char* path) {
+    FILE* f = fopen(path, "rb");
     if (!f) Die("cannot read %s", path);
     long n = 0;
     int ch, prev = '\n';
@@ -443,7 +459,7 @@ static long LinesIn(const char *path) {
     return n;
 }
 
-static void ReplayLine(Conn *c, const char *line, double t) {
+static void ReplayLine(Conn* c, const char* line, double t) {
     (void)line;
     (void)t;
     c->seen++;
@@ -457,7 +473,7 @@ static void OpenReplayConns(int port, int clients) {
     }
 }
 
-static int Replay(int port, double seconds, int clients, const char *file) {
+static int Replay(int port, double seconds, int clients, const char* file) {
     long want = LinesIn(file);
     OpenReplayConns(port, clients);
     double t = Now(), warm = t + 1.0, end = warm + seconds;
@@ -470,7 +486,7 @@ static int Replay(int port, double seconds, int clients, const char *file) {
         }
         Pump(50, ReplayLine);
         for (int i = 0; i < nconn; ++i) {
-            Conn *c = &conns[i];
+            Conn* c = &conns[i];
             if (c->seen >= want) {
                 c->seen -= want;
                 c->cycles++;
@@ -484,7 +500,8 @@ static int Replay(int port, double seconds, int clients, const char *file) {
     long events = -events0, cycles = -cycles0;
     for (int i = 0; i < nconn; ++i) events += conns[i].events, cycles += conns[i].cycles;
     double span = Now() - warm;
-    printf("clients %d\ncycles %ld\nevents_per_s %.1f\ncycles_per_s %.2f\n", clients, cycles, events / span, cycles / span);
+    printf("clients %d\ncycles %ld\nevents_per_s %.1f\ncycles_per_s %.2f\n", clients, cycles, events / span,
+           cycles / span);
     return 0;
 }
 
@@ -495,10 +512,10 @@ static int AllReplayed(void) {
     return 1;
 }
 
-static int ReplayFan(int port, int rings, int clients, const char *file) {
+static int ReplayFan(int port, int rings, int clients, const char* file) {
     fanWant = LinesIn(file);
     OpenReplayConns(port, clients);
-    double *cycle = calloc((size_t)rings, sizeof *cycle);
+    double* cycle = calloc((size_t)rings, sizeof *cycle);
     for (int k = 0; k < rings + 2; ++k) {
         for (int i = 0; i < nconn; ++i) conns[i].seen = 0;
         double t0 = Now(), end = t0 + STEP_TIMEOUT;
@@ -517,7 +534,7 @@ static int ReplayFan(int port, int rings, int clients, const char *file) {
 
 static int Devices(int port) {
     OpenConns(port, 1);
-    Conn *c = &conns[0];
+    Conn* c = &conns[0];
     WaitFor(c, "{Event:Welcome}", 30);
     double t0 = Now();
     Send(c, "{Cmd:GetDevices}{InvokeId:g}");
@@ -535,7 +552,7 @@ static int Welcome(int port, double seconds) {
             conns[0].fd = fd;
             nconn = 1;
             WaitFor(&conns[0], "{Event:Welcome}", end - Now() > 1 ? end - Now() : 1);
-            Send(&conns[0], "{Cmd:Help}{InvokeId:p}");  /* Ping is newer than some builds measured */
+            Send(&conns[0], "{Cmd:Help}{InvokeId:p}"); /* Ping is newer than some builds measured */
             WaitFor(&conns[0], "{Response:Ok}{Cmd:Help}", 30);
             return 0;
         }
@@ -545,12 +562,12 @@ static int Welcome(int port, double seconds) {
     return 1;
 }
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     if (argc < 3) Die("usage: see the head of zarn_client.c");
     setvbuf(stdout, NULL, _IOLBF, 0);
     doneLat = malloc(MAXSAMPLES * sizeof *doneLat);
     clearLat = malloc(MAXSAMPLES * sizeof *clearLat);
-    const char *mode = argv[1];
+    const char* mode = argv[1];
     int port = atoi(argv[2]);
     if (!strcmp(mode, "cycles") && argc >= 7 && (argc - 5) % 2 == 0 && (argc - 5) / 2 <= MAXCONN)
         return Cycles(port, atof(argv[3]), argv[4], (argc - 5) / 2, argv + 5);

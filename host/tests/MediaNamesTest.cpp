@@ -15,12 +15,46 @@ TEST(MediaNames, PlainWaveNamesOfTheFolderAreAccepted) {
 }
 
 TEST(MediaNames, NothingThatLeavesTheFolderOrOpensADevice) {
-    for (const char* name :
-         {"", ".wav", "../x.wav", "..\\x.wav", "a/../../x.wav", "a..wav", "sub\\x.wav", "sub/x.wav", "C:x.wav",
-          "C:\\x.wav", "\\\\server\\share\\x.wav", "//server/share/x.wav", "\\x.wav", ".hidden.wav", "-x.wav",
-          "x.wav.", "x.wav ", " x.wav", "x .wav", "x.txt", "x.wave", "x.wav:stream", "x.wav::$DATA", "x*.wav",
-          "x?.wav", "x\".wav", "x<.wav", "x|.wav", "CON.wav", "con.wav", "NUL.wav", "nul.tar.wav", "AUX.wav",
-          "PRN.wav", "COM1.wav", "com9.wav", "LPT1.wav", "lpt3.wav", "CONIN$.wav", "x\t.wav"})
+    for (const char* name : {"",
+                             ".wav",
+                             "../x.wav",
+                             "..\\x.wav",
+                             "a/../../x.wav",
+                             "a..wav",
+                             "sub\\x.wav",
+                             "sub/x.wav",
+                             "C:x.wav",
+                             "C:\\x.wav",
+                             "\\\\server\\share\\x.wav",
+                             "//server/share/x.wav",
+                             "\\x.wav",
+                             ".hidden.wav",
+                             "-x.wav",
+                             "x.wav.",
+                             "x.wav ",
+                             " x.wav",
+                             "x .wav",
+                             "x.txt",
+                             "x.wave",
+                             "x.wav:stream",
+                             "x.wav::$DATA",
+                             "x*.wav",
+                             "x?.wav",
+                             "x\".wav",
+                             "x<.wav",
+                             "x|.wav",
+                             "CON.wav",
+                             "con.wav",
+                             "NUL.wav",
+                             "nul.tar.wav",
+                             "AUX.wav",
+                             "PRN.wav",
+                             "COM1.wav",
+                             "com9.wav",
+                             "LPT1.wav",
+                             "lpt3.wav",
+                             "CONIN$.wav",
+                             "x\t.wav"})
         EXPECT_FALSE(IsSafeMediaName(name)) << name;
     EXPECT_FALSE(IsSafeMediaName(std::string(61, 'x') + ".wav"));
     EXPECT_FALSE(IsSafeMediaName(std::string("x\0.wav", 6)));
@@ -41,8 +75,8 @@ TEST(MediaNames, RecordSizesAreOneByteTo16MiB) {
     EXPECT_TRUE(ParseRecordBytes("000160000", &bytes));
     EXPECT_EQ(160000u, bytes);
     bytes = 7;
-    for (const char* text : {"", "0", "16777217", "4294967297", "999999999", "1234567890", "-1", "+5", " 5", "5 ",
-                             "0x10", "1e3", "12a"})
+    for (const char* text :
+         {"", "0", "16777217", "4294967297", "999999999", "1234567890", "-1", "+5", " 5", "5 ", "0x10", "1e3", "12a"})
         EXPECT_FALSE(ParseRecordBytes(text, &bytes)) << text;
     EXPECT_EQ(7u, bytes);
 }

@@ -49,8 +49,8 @@ public:
     bool FindLine(const std::string& ext, LineView& line) override {
         for (const auto& entry : lines) {
             const std::string& a = entry.first;
-            if (a == ext || (a.size() > ext.size() && a.compare(a.size() - ext.size() - 1, std::string::npos,
-                                                               "-" + ext) == 0)) {
+            if (a == ext ||
+                (a.size() > ext.size() && a.compare(a.size() - ext.size() - 1, std::string::npos, "-" + ext) == 0)) {
                 line = entry.second;
                 return true;
             }
@@ -349,7 +349,8 @@ TEST_F(ServiceFixture, EveryCommandLineOfTheProtocolDocIsUnderstood) {
         const std::string& answer = link.sent[1].back();
         for (const char* syntax : {"Malformed", "UnknownCommand", "UnknownField", "MissingField", "BadValue",
                                    "ValueTooLong", "DuplicateField", "KeyTooLong"})
-            EXPECT_EQ(answer.find(std::string("{Error:") + syntax + "}"), std::string::npos) << command << " -> " << answer;
+            EXPECT_EQ(answer.find(std::string("{Error:") + syntax + "}"), std::string::npos)
+                << command << " -> " << answer;
     }
 }
 
@@ -406,7 +407,7 @@ TEST_F(ServiceFixture, WorkLeftForAClientEndsWithItsSession) {
     Line(2, "{Cmd:Login}{Password:pw}");
     Line(1, "{Cmd:Quit}");
     service->OnClientDisconnected(2);
-    service->OnClientDisconnected(2);  // the server may report it again: no second call
+    service->OnClientDisconnected(2);   // the server may report it again: no second call
     service->OnClientDisconnected(99);  // never connected
     EXPECT_EQ(gone, (std::vector<SOCKET>{1, 2}));
 }
@@ -432,8 +433,8 @@ struct StreamFixture : ServiceFixture {
         Start(settings);
     }
     void Hook(const char* ext, int offHook) {
-        service->PublishLineEvent(ext, std::string("{Event:HookState}{Ext:") + ext + "}{OffHook:" +
-                                           std::to_string(offHook) + "}");
+        service->PublishLineEvent(
+            ext, std::string("{Event:HookState}{Ext:") + ext + "}{OffHook:" + std::to_string(offHook) + "}");
     }
     std::string SessionOf(SOCKET s) {
         Line(s, "{Cmd:SetProtocol}{Value:2}");

@@ -47,7 +47,8 @@ TEST(HostPendingCommands, FindsTheOwnerByTheNumberTheLibraryHandsBack) {
     ASSERT_NE(p.FindText(std::to_string(b).c_str()), nullptr);
     EXPECT_EQ(p.FindText(std::to_string(b).c_str())->invokeId, "inv-b");
     EXPECT_EQ(p.Find(a)->client, 10u);
-    for (const char* junk : {"", "0", "x1", "-1", "1x", "99999999999", " 1"}) EXPECT_EQ(p.FindText(junk), nullptr) << junk;
+    for (const char* junk : {"", "0", "x1", "-1", "1x", "99999999999", " 1"})
+        EXPECT_EQ(p.FindText(junk), nullptr) << junk;
     EXPECT_EQ(p.FindText(nullptr), nullptr);
     p.DropClient(10);
     EXPECT_EQ(p.Find(a), nullptr);
@@ -123,8 +124,8 @@ TEST(HostSettingsFile, ValuesOfTheSettingsFileAndTheirFallbacks) {
     EXPECT_EQ(d.loginTimeout, 10u);
     EXPECT_EQ(d.keepAlive, 30u);
     EXPECT_TRUE(d.alternateAddress);
-    ini = {{"Port", "4711"}, {"UseProtocol", "7"}, {"StartDelay", "5000"}, {"FilterInbound", "0049"},
-           {"Password", "pw"}, {"KeepAlive", "0"}, {"LoginTimeout", "0"}, {"AlternateAddress", "0"}};
+    ini = {{"Port", "4711"},   {"UseProtocol", "7"}, {"StartDelay", "5000"}, {"FilterInbound", "0049"},
+           {"Password", "pw"}, {"KeepAlive", "0"},   {"LoginTimeout", "0"},  {"AlternateAddress", "0"}};
     HostSettings s = SettingsFromLookup(lookup);
     EXPECT_EQ(s.port, 4711u);
     EXPECT_EQ(s.useProtocol, 3);  // the applet's rule: the low two bits

@@ -66,7 +66,7 @@ TEST(EventJournal, AGapWhenTheRingLetEventsGoOrTheLineWasClosed) {
     EXPECT_FALSE(plan.bReplay);
     EXPECT_EQ(plan.gapFrom, 6u);
     EXPECT_EQ(plan.gapTo, 6u);
-    EXPECT_TRUE(journal.PlanResume("201", 6, 6).bReplay);  // closed before its last event: nothing unseen since
+    EXPECT_TRUE(journal.PlanResume("201", 6, 6).bReplay);   // closed before its last event: nothing unseen since
     EXPECT_FALSE(journal.PlanResume("203", 0, 6).bReplay);  // a line never opened
 }
 
@@ -170,7 +170,8 @@ TEST(StreamSettings, EventRingDefaultsAndRange) {
     auto with = [](const char* value) {
         return SettingsFromLookup([value](const char* key) {
                    return std::string(key) == "EventRing" ? std::string(value) : std::string();
-               }).eventRing;
+               })
+            .eventRing;
     };
     EXPECT_EQ(with(""), 1000u);
     EXPECT_EQ(with("0"), 0u);

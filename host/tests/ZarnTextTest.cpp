@@ -144,7 +144,8 @@ TEST(HostZarnEvents, CommandErrorsAndTapiNames) {
 }
 
 TEST(HostZarnFields, PastedExamplesInParenthesesReadAsFields) {
-    EXPECT_EQ(TypedLine("(Cmd:MakeCall)(InvokeId:1)(Ext:201)(Dest:202)"), "{Cmd:MakeCall}{InvokeId:1}{Ext:201}{Dest:202}");
+    EXPECT_EQ(TypedLine("(Cmd:MakeCall)(InvokeId:1)(Ext:201)(Dest:202)"),
+              "{Cmd:MakeCall}{InvokeId:1}{Ext:201}{Dest:202}");
     EXPECT_EQ(TypedLine("  (Cmd:Help) (InvokeId:h) "), "{Cmd:Help}{InvokeId:h}");
     // Parentheses inside a value stay part of it.
     EXPECT_EQ(TypedLine("(Cmd:MakeCall)(Ext:201)(Dest:(030) 1234)"), "{Cmd:MakeCall}{Ext:201}{Dest:(030) 1234}");
@@ -183,10 +184,12 @@ TEST(HostZarnEvents, SnapshotLinesOfALineAndItsCalls) {
     call.caller = "0301234";
     call.connected = "0301234";
     call.inbound = true;
-    EXPECT_EQ(PhoneStateLine(line, "x{y}"), "{Event:PhoneState}{Ext:030-1234}{DeviceId:4}{Active:0}{Held:1}{Alerting:1}{CallData:x(y)}");
+    EXPECT_EQ(PhoneStateLine(line, "x{y}"),
+              "{Event:PhoneState}{Ext:030-1234}{DeviceId:4}{Active:0}{Held:1}{Alerting:1}{CallData:x(y)}");
     EXPECT_EQ(ForwardingLine(line, ""), "{Event:Forwarding}{Ext:030-1234}{DeviceId:4}{On:0}{Dest:}");
-    EXPECT_EQ(CallFields(line, call), "{Ext:030-1234}{DeviceId:4}{CallId:12}{Call:65601}{State:onhold}{Direction:In}"
-                                      "{Caller:0301234}{Called:}{Connected:0301234}");
+    EXPECT_EQ(CallFields(line, call),
+              "{Ext:030-1234}{DeviceId:4}{CallId:12}{Call:65601}{State:onhold}{Direction:In}"
+              "{Caller:0301234}{Called:}{Connected:0301234}");
     EXPECT_EQ(CallList({call, CallView()}), "(65601:onhold,0:unknown)");
     EXPECT_STREQ(DisconnectModeName(0x1), "Normal");
     EXPECT_STREQ(DisconnectModeName(0x8), "Pickup");

@@ -10,12 +10,12 @@
 
 // One call of a line, with the states it has passed through.
 struct CallEntry {
-    DWORD hCall;        // 0 marks a free entry
-    DWORD dwSumStates;  // OR of every LINECALLSTATE the call has had
-    DWORD dwState;      // current state
-    DWORD dwLastState;  // state before the current one; 0 after the first state
+    DWORD hCall;         // 0 marks a free entry
+    DWORD dwSumStates;   // OR of every LINECALLSTATE the call has had
+    DWORD dwState;       // current state
+    DWORD dwLastState;   // state before the current one; 0 after the first state
     SYSTEMTIME stStart;  // entry into the table, re-taken when first connected
-    void* pUserData;    // free value of the host
+    void* pUserData;     // free value of the host
 };
 
 class LINVOQ_API CLineDevice {
@@ -26,7 +26,7 @@ public:
     virtual ~CLineDevice();
 
     // List.
-    void AddObject(CLineDevice* pDevice);          // links pDevice behind the last device
+    void AddObject(CLineDevice* pDevice);            // links pDevice behind the last device
     static void RemoveObject(CLineDevice* pDevice);  // unlinks and deletes one device
     void SetNext(CLineDevice* pDevice);
     CLineDevice* GetNext();

@@ -41,16 +41,16 @@ public:
     virtual int DoForward(char* pszAddress, char* pszDestination) = 0;
     virtual void OnCmdResponse(char* pszExt, char* pszCmd, char* pszOrgCmdId, int bSuccess, char* pszResult) = 0;  // 16
     virtual void OnConferenced(char* pszText, DWORD dw1, DWORD dw2, char* pszText2) = 0;  // not raised
-    virtual void OnConnectionCleared(char* pszText, DWORD dw) = 0;                       // not raised
+    virtual void OnConnectionCleared(char* pszText, DWORD dw) = 0;                        // not raised
     virtual void OnDeviceInformation(char* pszAddress, DWORD dwCallCount, char* pszText) = 0;
     virtual void OnDiverted(char* pszText, DWORD dw, char* pszText2) = 0;                // not raised
     virtual void OnDNDChange(char* pszText, int bDnd) = 0;                               // not raised
     virtual void OnFWDChange(char* pszText, int n, char* pszText2, char* pszText3) = 0;  // not raised
     virtual void OnHookStateChange(char* pszAddress, int bOffHook) = 0;
-    virtual void OnMonitorStart(char* pszText) = 0;                                      // not raised
-    virtual void OnMonitorStop(char* pszText) = 0;                                       // not raised
-    virtual void OnServiceInitiated(char* pszText, DWORD dw) = 0;                        // not raised
-    virtual void OnTransfered(char* pszText, DWORD dw1, DWORD dw2) = 0;                  // slot 27, not raised
+    virtual void OnMonitorStart(char* pszText) = 0;                      // not raised
+    virtual void OnMonitorStop(char* pszText) = 0;                       // not raised
+    virtual void OnServiceInitiated(char* pszText, DWORD dw) = 0;        // not raised
+    virtual void OnTransfered(char* pszText, DWORD dw1, DWORD dw2) = 0;  // slot 27, not raised
 
 protected:
     ~ITelephonyInterface() {}
@@ -172,7 +172,7 @@ protected:
     void LineCreate(DWORD dwDeviceID);         // a line that appeared at run time
     void SendDebugInfo(DWORD dwLevel, const char* pszFormat, ...);
     char* GetResponseInfoParam(DWORD dwRequestID, char* pszKey);  // one field of a pending record
-    static DWORD WINAPI CommandChainTread(LPVOID pRecord);  // runs one command chain, then frees it
+    static DWORD WINAPI CommandChainTread(LPVOID pRecord);        // runs one command chain, then frees it
     void SendDeviceInformation(DWORD dwDeviceID);
 
 private:
@@ -209,10 +209,10 @@ public:
     // refuses without a TAPI request a call that is not in the line's table
     // (LINEERR_INVALCALLHANDLE) or not in a state it works on (LINEERR_INVALCALLSTATE);
     // otherwise it runs as the command of the same name does, with its record.
-    int DoAnswerCall(char* pszAddress, DWORD hCall);     // ringing (offering or accepted)
-    int DoHangupCall(char* pszAddress, DWORD hCall);     // any state
-    int DoHoldCall(char* pszAddress, DWORD hCall);       // connected
-    int DoUnholdCall(char* pszAddress, DWORD hCall);     // on hold or pending transfer
+    int DoAnswerCall(char* pszAddress, DWORD hCall);  // ringing (offering or accepted)
+    int DoHangupCall(char* pszAddress, DWORD hCall);  // any state
+    int DoHoldCall(char* pszAddress, DWORD hCall);    // connected
+    int DoUnholdCall(char* pszAddress, DWORD hCall);  // on hold or pending transfer
     // The held call named here and the line's first connected call.
     int DoAlternateCall(char* pszAddress, DWORD hHeldCall);
     int DoTransferCall(char* pszAddress, DWORD hHeldCall);

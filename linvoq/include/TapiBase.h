@@ -27,8 +27,8 @@ protected:
 // LINEADDRESSCAPS of one address (lineGetAddressCaps).
 class LINVOQ_API CAddressCaps : public CTapiBase {
 public:
-    CAddressCaps(DWORD hLineApp, DWORD dwDeviceID, DWORD dwAddressID, DWORD dwCharSize,
-                 DWORD dwAPIVersion, DWORD dwExtVersion);
+    CAddressCaps(DWORD hLineApp, DWORD dwDeviceID, DWORD dwAddressID, DWORD dwCharSize, DWORD dwAPIVersion,
+                 DWORD dwExtVersion);
     ~CAddressCaps() override;
     long Refresh();
     void* GetStruct();

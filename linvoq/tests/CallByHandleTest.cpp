@@ -75,14 +75,16 @@ TEST_F(CallByHandleTest, SingleCallCommandsActOnTheNamedCallNotTheFirstOne) {
     DebugWindow window;
     DWORD ringing1 = Call(LINECALLSTATE_OFFERING), ringing2 = Call(LINECALLSTATE_OFFERING);
     ASSERT_EQ(app->DoAnswerCall(Text("201"), ringing2), 1);
-    EXPECT_EQ(Requests(), (std::vector<std::string>{Owner(ringing2), "lineAnswer(" + N(ringing2) + ", uui=null) = " + Id()}));
+    EXPECT_EQ(Requests(),
+              (std::vector<std::string>{Owner(ringing2), "lineAnswer(" + N(ringing2) + ", uui=null) = " + Id()}));
     EXPECT_EQ(Field(app->GetLastCTIError(), "Cmd"), "AnswerCall");
     EXPECT_EQ(Field(app->GetLastCTIError(), "OrgCmdId"), "23");
     EXPECT_EQ(Field(app->GetLastCTIError(), "Ext"), "201");
     EXPECT_TRUE(app->HasDebug("CTapiApp::DoAnswer 201"));
     simJournalClear();
     ASSERT_EQ(app->DoHangupCall(Text("201"), ringing2), 1);  // not the oldest call, as DoHangup would drop
-    EXPECT_EQ(Requests(), (std::vector<std::string>{Owner(ringing2), "lineDrop(" + N(ringing2) + ", uui=null) = " + Id()}));
+    EXPECT_EQ(Requests(),
+              (std::vector<std::string>{Owner(ringing2), "lineDrop(" + N(ringing2) + ", uui=null) = " + Id()}));
     EXPECT_EQ(Field(app->GetLastCTIError(), "Cmd"), "ClearConnection");
     EXPECT_EQ(app->GetDeviceObjectFromAddress(Text("201"))->GetCall(0), ringing1);
 
@@ -121,7 +123,8 @@ TEST_F(CallByHandleTest, RedirectAndConsultationStartFromTheNamedCall) {
     Call(LINECALLSTATE_OFFERING);
     DWORD ringing = Call(LINECALLSTATE_OFFERING);
     ASSERT_EQ(app->DoRedirectCall(Text("201"), ringing, Text("202"), nullptr), 1);
-    EXPECT_EQ(Requests(), (std::vector<std::string>{Owner(ringing), "lineRedirect(" + N(ringing) + ", \"202\", 0) = " + Id()}));
+    EXPECT_EQ(Requests(),
+              (std::vector<std::string>{Owner(ringing), "lineRedirect(" + N(ringing) + ", \"202\", 0) = " + Id()}));
     EXPECT_EQ(Field(app->GetLastCTIError(), "Cmd"), "DeflectCall");
     EXPECT_EQ(Field(app->GetLastCTIError(), "Dest"), "202");
 

@@ -92,7 +92,8 @@ TEST_F(CommandTest, MakeCallOnAnIdleLine) {
     ASSERT_GT(id, 0);
     EXPECT_EQ(Requests(), (std::vector<std::string>{"lineMakeCall(" + N(hLine) +
                                                     ", \"00309876543\", 0, params=180/0x00000000/0x00000001/"
-                                                    "0x00000004/0x00000001/0) = " + std::to_string(id)}));
+                                                    "0x00000004/0x00000001/0) = " +
+                                                    std::to_string(id)}));
     EXPECT_TRUE(app->HasDebug("DoMakeCall Input: 030 98765-43 0"));
     EXPECT_TRUE(app->HasDebug(" MakeCall Output: 00309876543"));
     EXPECT_EQ(Field(id, "Cmd"), "MakeCall");
@@ -274,7 +275,8 @@ TEST_F(CommandTest, FailedReplyIsReportedWithItsCode) {
     Call(LINECALLSTATE_OFFERING, LINECALLFEATURE_ANSWER);
     simFailReplyNext("lineAnswer", 1, LINEERR_OPERATIONFAILED);
     ASSERT_EQ(app->DoAnswer(Text("201")), 1);
-    EXPECT_EQ(Response(), "CmdResponse [201] [AnswerCall] [17] 0 " + std::to_string(static_cast<long>(LINEERR_OPERATIONFAILED)));
+    EXPECT_EQ(Response(),
+              "CmdResponse [201] [AnswerCall] [17] 0 " + std::to_string(static_cast<long>(LINEERR_OPERATIONFAILED)));
 }
 
 TEST_F(CommandTest, ALaterRequestOnTheSameSlotTakesTheRecord) {
@@ -292,8 +294,8 @@ TEST_F(CommandTest, ALaterRequestOnTheSameSlotTakesTheRecord) {
     std::vector<std::string> responses;
     for (const std::string& e : app->events)
         if (e.compare(0, 11, "CmdResponse") == 0) responses.push_back(e);
-    EXPECT_EQ(responses, (std::vector<std::string>{"CmdResponse [] [] [] 1 0",
-                                                   "CmdResponse [201] [ClearConnection] [18] 1 0"}));
+    EXPECT_EQ(responses,
+              (std::vector<std::string>{"CmdResponse [] [] [] 1 0", "CmdResponse [201] [ClearConnection] [18] 1 0"}));
 }
 
 TEST_F(CommandTest, RedirectOfARingingCallSetsTheCallDataFirst) {
@@ -301,11 +303,10 @@ TEST_F(CommandTest, RedirectOfARingingCallSetsTheCallDataFirst) {
     DWORD ringing = Call(LINECALLSTATE_OFFERING, LINECALLFEATURE_REDIRECT);
     ASSERT_EQ(app->DoRedirect(Text("201"), Text("0301234"), Text("abc")), 1);
     long id = app->GetLastCTIError();
-    EXPECT_EQ(Requests(), (std::vector<std::string>{"lineSetCallPrivilege(" + N(ringing) + ", 0x00000004) = 0",
-                                                    "lineSetCallData(" + N(ringing) + ", 4) = " +
-                                                        std::to_string(id - 1),
-                                                    "lineRedirect(" + N(ringing) + ", \"0301234\", 0) = " +
-                                                        std::to_string(id)}));
+    EXPECT_EQ(Requests(),
+              (std::vector<std::string>{"lineSetCallPrivilege(" + N(ringing) + ", 0x00000004) = 0",
+                                        "lineSetCallData(" + N(ringing) + ", 4) = " + std::to_string(id - 1),
+                                        "lineRedirect(" + N(ringing) + ", \"0301234\", 0) = " + std::to_string(id)}));
     EXPECT_EQ(Field(id, "Cmd"), "DeflectCall");
     EXPECT_EQ(Field(id, "Dest"), "0301234");
 }
@@ -333,8 +334,8 @@ TEST_F(CommandTest, PickupForABusyExtensionRedirectsTheOtherRingingCall) {
 TEST_F(CommandTest, PickupOnAnIdleExtension) {
     ASSERT_EQ(app->DoPickup(Text("201"), Text("202")), 1);
     long id = app->GetLastCTIError();
-    EXPECT_EQ(Requests(), (std::vector<std::string>{"linePickup(" + N(hLine) + ", 0, \"202\", group=null) = " +
-                                                    std::to_string(id)}));
+    EXPECT_EQ(Requests(), (std::vector<std::string>{"linePickup(" + N(hLine) +
+                                                    ", 0, \"202\", group=null) = " + std::to_string(id)}));
     EXPECT_EQ(Field(id, "Cmd"), "PickupCall");
 }
 

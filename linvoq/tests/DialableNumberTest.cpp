@@ -10,8 +10,8 @@ using namespace linvoq;
 namespace {
 
 struct FakeTapi {
-    std::string answer;   // dialable string to hand back, "" for a failed translation
-    std::string asked;    // canonical text of the last request
+    std::string answer;  // dialable string to hand back, "" for a failed translation
+    std::string asked;   // canonical text of the last request
     std::uint32_t options = 99;
     int calls = 0;
 };
@@ -58,12 +58,12 @@ TEST(DialableNumber, NationalAndInternalNumbers) {
     DialingContext ctx = Berlin();
     EXPECT_EQ(Dial(ctx, "56"), "56");
     EXPECT_EQ(Dial(ctx, "030 98765-43"), "00309876543");
-    EXPECT_EQ(Dial(ctx, "0049 30 1234 56"), "56");         // abroad into the own PBX
-    EXPECT_EQ(Dial(ctx, "0049 40 555"), "0040555");        // abroad into the own country
-    EXPECT_EQ(Dial(ctx, "(+49) 30 1234"), "049301234");    // "(" first: national form
-    EXPECT_EQ(Dial(ctx, "1234 77"), "77");                 // the PBX dialled locally
-    EXPECT_EQ(Dial(ctx, "01234 77"), "00123477");          // a national number, no PBX
-    EXPECT_EQ(Dial(ctx, "*#12#"), "12");                   // service characters never reach the line
+    EXPECT_EQ(Dial(ctx, "0049 30 1234 56"), "56");       // abroad into the own PBX
+    EXPECT_EQ(Dial(ctx, "0049 40 555"), "0040555");      // abroad into the own country
+    EXPECT_EQ(Dial(ctx, "(+49) 30 1234"), "049301234");  // "(" first: national form
+    EXPECT_EQ(Dial(ctx, "1234 77"), "77");               // the PBX dialled locally
+    EXPECT_EQ(Dial(ctx, "01234 77"), "00123477");        // a national number, no PBX
+    EXPECT_EQ(Dial(ctx, "*#12#"), "12");                 // service characters never reach the line
     EXPECT_EQ(Dial(ctx, ""), "");
     EXPECT_EQ(Dial(ctx, nullptr), "");
 }
@@ -110,11 +110,11 @@ TEST(DialableNumber, CountryCodeLengthForEveryFirstDigit) {
         const char* digits;
         int length;
     } cases[] = {
-        {"1212", 1}, {"7495", 1}, {"20", 2}, {"27", 3}, {"21", 3}, {"2", 3},  {"30", 2}, {"35", 3}, {"37", 3},
-        {"38", 3},  {"36", 2},   {"42", 3}, {"43", 2}, {"49", 2}, {"50", 3}, {"59", 3}, {"55", 2}, {"67", 3},
-        {"68", 3},  {"69", 3},   {"61", 2}, {"80", 3}, {"83", 3}, {"85", 3}, {"87", 3}, {"88", 3}, {"89", 3},
-        {"81", 2},  {"86", 2},   {"96", 3}, {"97", 3}, {"99", 3}, {"91", 2}, {"0", 3},  {"", 3},   {"x1", 3},
-        {"8", 2},
+        {"1212", 1}, {"7495", 1}, {"20", 2}, {"27", 3}, {"21", 3}, {"2", 3},  {"30", 2}, {"35", 3},
+        {"37", 3},   {"38", 3},   {"36", 2}, {"42", 3}, {"43", 2}, {"49", 2}, {"50", 3}, {"59", 3},
+        {"55", 2},   {"67", 3},   {"68", 3}, {"69", 3}, {"61", 2}, {"80", 3}, {"83", 3}, {"85", 3},
+        {"87", 3},   {"88", 3},   {"89", 3}, {"81", 2}, {"86", 2}, {"96", 3}, {"97", 3}, {"99", 3},
+        {"91", 2},   {"0", 3},    {"", 3},   {"x1", 3}, {"8", 2},
     };
     for (const auto& c : cases) EXPECT_EQ(CountryCodeLength(c.digits), c.length) << c.digits;
 }

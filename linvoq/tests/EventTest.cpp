@@ -70,8 +70,9 @@ TEST_F(EventTest, IncomingCallAnsweredAndHungUp) {
     DWORD h = Call(dev201, LINECALLORIGIN_EXTERNAL, 17);
     std::string msg = "Line msg 2 dev " + std::to_string(h) + " p1 ";
     State(h, LINECALLSTATE_OFFERING);
-    EXPECT_EQ(Take(true), (std::vector<std::string>{"PhoneState 0 4 []", "Received " + H(h) + " id17 dev0 201 [0301234] []",
-                                                    msg + "2", "DeviceInfo 201 1 (017:alerting)"}));
+    EXPECT_EQ(Take(true),
+              (std::vector<std::string>{"PhoneState 0 4 []", "Received " + H(h) + " id17 dev0 201 [0301234] []",
+                                        msg + "2", "DeviceInfo 201 1 (017:alerting)"}));
     State(h, LINECALLSTATE_CONNECTED);
     EXPECT_EQ(Take(true), (std::vector<std::string>{"Hook 201 1", "PhoneState 0 1 []",
                                                     "Established " + H(h) + " id17 dev0 201 [0301234] []", msg + "256",
@@ -81,8 +82,8 @@ TEST_F(EventTest, IncomingCallAnsweredAndHungUp) {
     simJournalClear();
     State(h, LINECALLSTATE_IDLE);
     EXPECT_EQ(Take(true), (std::vector<std::string>{"Record dev0 201 in1 conn256 [0301234] start+",
-                                                    "Cleared " + H(h) + " id17 dev0 201", "Hook 201 0", "PhoneState 0 0 []",
-                                                    msg + "1", "DeviceInfo 201 0 ()"}));
+                                                    "Cleared " + H(h) + " id17 dev0 201", "Hook 201 0",
+                                                    "PhoneState 0 0 []", msg + "1", "DeviceInfo 201 0 ()"}));
     EXPECT_EQ(JournalLines("lineDeallocateCall(").size(), 1u);
     EXPECT_EQ(app->GetDeviceObjectFromAddress(Text("201"))->GetCallCount(), 0u);
 }
@@ -221,9 +222,9 @@ TEST_F(EventTest, EleventhCallHasEventsButNoTableEntry) {
     }
     CLineDevice* dev = app->GetDeviceObjectFromAddress(Text("201"));
     EXPECT_EQ(dev->GetCallCount(), 10u);
-    EXPECT_NE(std::find(app->events.begin(), app->events.end(),
-                        "Received " + H(calls[10]) + " id11 dev0 201 [0301234] []"),
-              app->events.end());
+    EXPECT_NE(
+        std::find(app->events.begin(), app->events.end(), "Received " + H(calls[10]) + " id11 dev0 201 [0301234] []"),
+        app->events.end());
     app->events.clear();
     State(calls[10], LINECALLSTATE_CONNECTED);
     State(calls[10], LINECALLSTATE_IDLE);

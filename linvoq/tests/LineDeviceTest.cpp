@@ -142,10 +142,12 @@ TEST_F(LineDeviceTapiTest, OpenUsesOwnerAndMonitorAndAsksForEveryStatusMessage) 
     ASSERT_NE(device->GetLine(), 0u);
     auto opens = JournalLines("lineOpen(");
     ASSERT_EQ(opens.size(), 1u);
-    EXPECT_NE(opens[0].find(", 0x00000000, 0, 0x00000006, 0x00000004, params=null) = 0"), std::string::npos) << opens[0];
+    EXPECT_NE(opens[0].find(", 0x00000000, 0, 0x00000006, 0x00000004, params=null) = 0"), std::string::npos)
+        << opens[0];
     auto status = JournalLines("lineSetStatusMessages(");
     ASSERT_EQ(status.size(), 1u);
-    EXPECT_EQ(status[0], "lineSetStatusMessages(" + std::to_string(device->GetLine()) + ", 0x01FFFFFF, 0x000001FF) = 0");
+    EXPECT_EQ(status[0],
+              "lineSetStatusMessages(" + std::to_string(device->GetLine()) + ", 0x01FFFFFF, 0x000001FF) = 0");
     device->CloseLineInstance();
     simJournalClear();
     device->OpenLineInstance(0);

@@ -19,8 +19,8 @@ const std::string kSeparator(89, '-');
 void WriteProviders(DWORD count, const std::vector<std::string>& names) {
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, kProvidersKey);
     HKEY hKey;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, kProvidersKey, 0, nullptr, 0, KEY_ALL_ACCESS,
-                                             nullptr, &hKey, nullptr));
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, kProvidersKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                             &hKey, nullptr));
     RegSetValueExA(hKey, "NumProviders", 0, REG_DWORD, reinterpret_cast<BYTE*>(&count), sizeof count);
     for (size_t i = 0; i < names.size(); ++i) {
         std::string value = "ProviderFilename" + std::to_string(i);

@@ -89,9 +89,9 @@ protected:
         app->SetOrgCmdId(1);
         ASSERT_EQ(app->DoMakeCall(Text("201"), Text("202"), 0), 1);
         Events made = Take();
-        EXPECT_EQ(Of(made, "201"), (Events{"CmdResponse [201] [MakeCall] [1] 1 0", "PhoneState 0 1 []",
-                                           "Originated hA idA dev0 201", "Hook 201 1",
-                                           "Delivered hA idA dev0 201 [202]"}));
+        EXPECT_EQ(Of(made, "201"),
+                  (Events{"CmdResponse [201] [MakeCall] [1] 1 0", "PhoneState 0 1 []", "Originated hA idA dev0 201",
+                          "Hook 201 1", "Delivered hA idA dev0 201 [202]"}));
         EXPECT_EQ(Of(made, "202"), (Events{"PhoneState 1 4 []", "Received hB idA dev1 202 [201] []"}));
         app->SetOrgCmdId(2);
         ASSERT_EQ(app->DoAnswer(Text("202")), 1);
@@ -156,8 +156,8 @@ TEST_F(ScenarioTest, ConsultationTransferLeavesTheOtherTwoConnected) {
     EXPECT_EQ(Of(transferred, "201"),
               (Events{"CmdResponse [201] [TransferCall] [5] 1 0", "PhoneState 0 1 []", "Transferred hA idA dev0 201",
                       "Transferred hC idB dev0 201", "Record dev0 201 in0 conn256 [202] start+",
-                      "Cleared hA idA dev0 201", "Record dev0 201 in0 conn256 [203] start+",
-                      "Cleared hC idB dev0 201", "Hook 201 0", "PhoneState 0 0 []"}));
+                      "Cleared hA idA dev0 201", "Record dev0 201 in0 conn256 [203] start+", "Cleared hC idB dev0 201",
+                      "Hook 201 0", "PhoneState 0 0 []"}));
     // 202 and 203 talk on: their calls only change the connected party.
     EXPECT_EQ(Of(transferred, "202"), Events{});
     EXPECT_EQ(Of(transferred, "203"), Events{});
@@ -166,9 +166,9 @@ TEST_F(ScenarioTest, ConsultationTransferLeavesTheOtherTwoConnected) {
     app->SetOrgCmdId(6);
     ASSERT_EQ(app->DoHangup(Text("202")), 1);
     Events hungUp = Take();
-    EXPECT_EQ(Of(hungUp, "202"), (Events{"CmdResponse [202] [ClearConnection] [6] 1 0",
-                                         "Record dev1 202 in1 conn256 [201] start+", "Cleared hB idA dev1 202",
-                                         "Hook 202 0", "PhoneState 1 0 []"}));
+    EXPECT_EQ(Of(hungUp, "202"),
+              (Events{"CmdResponse [202] [ClearConnection] [6] 1 0", "Record dev1 202 in1 conn256 [201] start+",
+                      "Cleared hB idA dev1 202", "Hook 202 0", "PhoneState 1 0 []"}));
     // 203 is disconnected by the far end (no event) and hangs up itself.
     EXPECT_EQ(Of(hungUp, "203"), Events{});
     CLineDevice* d203 = app->GetDeviceObjectFromAddress(Text("203"));
@@ -176,9 +176,9 @@ TEST_F(ScenarioTest, ConsultationTransferLeavesTheOtherTwoConnected) {
     EXPECT_EQ(d203->Calls[0].dwState, static_cast<DWORD>(LINECALLSTATE_DISCONNECTED));
     app->SetOrgCmdId(7);
     ASSERT_EQ(app->DoHangup(Text("203")), 1);
-    EXPECT_EQ(Of(Take(), "203"), (Events{"CmdResponse [203] [ClearConnection] [7] 1 0",
-                                         "Record dev2 203 in1 conn256 [201] start+", "Cleared hD idB dev2 203",
-                                         "Hook 203 0", "PhoneState 2 0 []"}));
+    EXPECT_EQ(Of(Take(), "203"),
+              (Events{"CmdResponse [203] [ClearConnection] [7] 1 0", "Record dev2 203 in1 conn256 [201] start+",
+                      "Cleared hD idB dev2 203", "Hook 203 0", "PhoneState 2 0 []"}));
 }
 
 TEST_F(ScenarioTest, ThreePartyConferenceLosesItsPartiesOneByOne) {
@@ -196,15 +196,15 @@ TEST_F(ScenarioTest, ThreePartyConferenceLosesItsPartiesOneByOne) {
     ASSERT_EQ(app->DoHangup(Text("203")), 1);
     Events left203 = Take();
     EXPECT_EQ(Of(left203, "201"), (Events{"ConfRemoved hC idB dev0 201"}));
-    EXPECT_EQ(Of(left203, "203"), (Events{"CmdResponse [203] [ClearConnection] [5] 1 0",
-                                          "Record dev2 203 in1 conn256 [201] start+", "Cleared hD idB dev2 203",
-                                          "Hook 203 0", "PhoneState 2 0 []"}));
+    EXPECT_EQ(Of(left203, "203"),
+              (Events{"CmdResponse [203] [ClearConnection] [5] 1 0", "Record dev2 203 in1 conn256 [201] start+",
+                      "Cleared hD idB dev2 203", "Hook 203 0", "PhoneState 2 0 []"}));
     ASSERT_EQ(app->DoHangup(Text("202")), 1);
     Events left202 = Take();
     EXPECT_EQ(Of(left202, "201"), (Events{"ConfRemoved hA idA dev0 201"}));
-    EXPECT_EQ(Of(left202, "202"), (Events{"CmdResponse [202] [ClearConnection] [5] 1 0",
-                                          "Record dev1 202 in1 conn256 [201] start+", "Cleared hB idA dev1 202",
-                                          "Hook 202 0", "PhoneState 1 0 []"}));
+    EXPECT_EQ(Of(left202, "202"),
+              (Events{"CmdResponse [202] [ClearConnection] [5] 1 0", "Record dev1 202 in1 conn256 [201] start+",
+                      "Cleared hB idA dev1 202", "Hook 202 0", "PhoneState 1 0 []"}));
     // Only the conference call itself is still connected on 201.
     CLineDevice* d201 = app->GetDeviceObjectFromAddress(Text("201"));
     int connected = 0;
@@ -246,15 +246,15 @@ TEST_F(ScenarioTest, OutsideCallRedirectedWhileRingingTakesItsCallDataAlong) {
     app->SetOrgCmdId(8);
     ASSERT_EQ(app->DoRedirect(Text("201"), Text("203"), Text("abc")), 1);
     Events moved = Take();
-    EXPECT_EQ(Of(moved, "201"), (Events{"CmdResponse [201] [DeflectCall] [8] 1 0",
-                                        "Record dev0 201 in1 conn0 [0301234] start+", "Cleared hA idA dev0 201",
-                                        "Hook 201 0", "PhoneState 0 0 [abc]"}));
+    EXPECT_EQ(Of(moved, "201"),
+              (Events{"CmdResponse [201] [DeflectCall] [8] 1 0", "Record dev0 201 in1 conn0 [0301234] start+",
+                      "Cleared hA idA dev0 201", "Hook 201 0", "PhoneState 0 0 [abc]"}));
     EXPECT_EQ(Of(moved, "203"), (Events{"PhoneState 2 4 [abc]", "Received hB idA dev2 203 [0301234] [201]"}));
     EXPECT_EQ(Of(moved, "202"), Events{});
 
     ASSERT_EQ(app->DoAnswer(Text("203")), 1);
-    EXPECT_EQ(Of(Take(), "203"), (Events{"CmdResponse [203] [AnswerCall] [8] 1 0", "Hook 203 1",
-                                         "PhoneState 2 1 [abc]", "Established hB idA dev2 203 [0301234] [201]"}));
+    EXPECT_EQ(Of(Take(), "203"), (Events{"CmdResponse [203] [AnswerCall] [8] 1 0", "Hook 203 1", "PhoneState 2 1 [abc]",
+                                         "Established hB idA dev2 203 [0301234] [201]"}));
     CLineDevice* d203 = app->GetDeviceObjectFromAddress(Text("203"));
     DWORD hCall = d203->Calls[0].hCall;
     char data[16] = {};
@@ -264,7 +264,7 @@ TEST_F(ScenarioTest, OutsideCallRedirectedWhileRingingTakesItsCallDataAlong) {
     ASSERT_TRUE(simFarEndHangsUp(hCall));
     EXPECT_EQ(Take(), Events{});  // DISCONNECTED raises nothing; the call waits for the hang-up
     ASSERT_EQ(app->DoHangup(Text("203")), 1);
-    EXPECT_EQ(Of(Take(), "203"), (Events{"CmdResponse [203] [ClearConnection] [8] 1 0",
-                                         "Record dev2 203 in1 conn256 [0301234] start+", "Cleared hB idA dev2 203",
-                                         "Hook 203 0", "PhoneState 2 0 [abc]"}));
+    EXPECT_EQ(Of(Take(), "203"),
+              (Events{"CmdResponse [203] [ClearConnection] [8] 1 0", "Record dev2 203 in1 conn256 [0301234] start+",
+                      "Cleared hB idA dev2 203", "Hook 203 0", "PhoneState 2 0 [abc]"}));
 }

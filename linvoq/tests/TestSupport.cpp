@@ -71,7 +71,8 @@ void RecordingApp::OnForwardingChange(DWORD dwDeviceID, char* pszAddress, char* 
 }
 
 void RecordingApp::OnPhoneStateChange(DWORD dwDeviceID, DWORD dwFlags, char* pszCallData) {
-    events.push_back("PhoneState " + std::to_string(dwDeviceID) + " " + std::to_string(dwFlags) + " [" + pszCallData + "]");
+    events.push_back("PhoneState " + std::to_string(dwDeviceID) + " " + std::to_string(dwFlags) + " [" + pszCallData +
+                     "]");
 }
 
 void RecordingApp::OnLineCreate(char* pszAddress) { events.push_back(std::string("LineCreate ") + pszAddress); }
@@ -117,9 +118,9 @@ std::string CallText(const char* name, DWORD hCall, DWORD callID, DWORD dev, con
 }
 }  // namespace
 
-#define RECORD_CALL_EVENT(method, name)                                                        \
+#define RECORD_CALL_EVENT(method, name)                                                          \
     void RecordingApp::method(DWORD hCall, DWORD dwCallID, DWORD dwDeviceID, char* pszAddress) { \
-        events.push_back(CallText(name, hCall, dwCallID, dwDeviceID, pszAddress));              \
+        events.push_back(CallText(name, hCall, dwCallID, dwDeviceID, pszAddress));               \
     }
 
 RECORD_CALL_EVENT(OnCallOriginated, "Originated")

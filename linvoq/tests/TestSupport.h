@@ -75,8 +75,8 @@ public:
     void OnCallRecord(DWORD dwDeviceID, int bInbound, int nConnected, char* pszAddress, char* pszNumber,
                       SYSTEMTIME* pStart, DWORD dwDuration) override;
     void OnCommandResult(DWORD dwDeviceID, long lInitialError, long lResult) override;
-    using CTapiApp::OnDNDChange;
     using CTapiApp::GetResponseInfoParam;
+    using CTapiApp::OnDNDChange;
     using CTapiApp::SendDeviceInformation;
 
     bool recordLineMessages = true;

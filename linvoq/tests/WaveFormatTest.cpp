@@ -11,9 +11,9 @@ namespace {
 
 // A PCM header of 11025 Hz, 8 bit, mono with 11025 data bytes, as the bytes stand in the file.
 const uint8_t kMonoHeader[WAVE_HEADER_SIZE] = {
-    'R', 'I', 'F', 'F', 0x35, 0x2B, 0x00, 0x00, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ',
-    0x10, 0x00, 0x00, 0x00, 0x01, 0x00, 0x01, 0x00, 0x11, 0x2B, 0x00, 0x00, 0x11, 0x2B, 0x00, 0x00,
-    0x01, 0x00, 0x08, 0x00, 'd', 'a', 't', 'a', 0x11, 0x2B, 0x00, 0x00,
+    'R',  'I',  'F',  'F',  0x35, 0x2B, 0x00, 0x00, 'W',  'A',  'V',  'E',  'f',  'm',  't',
+    ' ',  0x10, 0x00, 0x00, 0x00, 0x01, 0x00, 0x01, 0x00, 0x11, 0x2B, 0x00, 0x00, 0x11, 0x2B,
+    0x00, 0x00, 0x01, 0x00, 0x08, 0x00, 'd',  'a',  't',  'a',  0x11, 0x2B, 0x00, 0x00,
 };
 
 WaveHeader HeaderFrom(const uint8_t (&bytes)[WAVE_HEADER_SIZE]) { return ReadWaveHeader(bytes); }
@@ -67,14 +67,14 @@ TEST(WaveHeaderBytes, OnlyRiffWaveAndPcmArePlayable) {
         uint8_t value;
         bool playable;
     } changes[] = {
-        {0, 'X', false},   // "XIFF"
-        {3, 'X', false},   // "RIFX" (big-endian files are not read)
-        {8, 'w', false},   // "wAVE"
-        {20, 3, false},    // format tag 3, floating point
-        {21, 1, false},    // format tag 0x0101
-        {12, 'F', true},   // the format chunk id is not checked
-        {36, 'L', true},   // nor the data chunk id
-        {16, 18, true},    // nor the format chunk size
+        {0, 'X', false},  // "XIFF"
+        {3, 'X', false},  // "RIFX" (big-endian files are not read)
+        {8, 'w', false},  // "wAVE"
+        {20, 3, false},   // format tag 3, floating point
+        {21, 1, false},   // format tag 0x0101
+        {12, 'F', true},  // the format chunk id is not checked
+        {36, 'L', true},  // nor the data chunk id
+        {16, 18, true},   // nor the format chunk size
     };
     for (const Change& c : changes) {
         uint8_t bytes[WAVE_HEADER_SIZE];
@@ -92,14 +92,13 @@ TEST(RecordingFormat, DeviceExamples) {
         uint32_t wantRate;
         uint16_t wantBits;
     } cases[] = {
-        {1, 0x00001, 1, 11025, 8},   // 11025 Hz 8-bit mono only
-        {1, 0x00004, 1, 11025, 16},  // 11025 Hz 16-bit mono only
-        {2, 0xFFFFF, 2, 11025, 8},   // everything, as Wine's device reports
-        {4, 0x00800, 1, 44100, 16},  // four channels record mono
-        {3, 0x10000, 1, 96000, 8},
-        {2, 0x00000, 2, 8000, 16},   // no formats
-        {1, 0x100000, 1, 8000, 16},  // only bits outside the rate classes
-        {0, 0x00001, 0, 11025, 8},   // caps that could not be read: zero channels, open fails
+        {1, 0x00001, 1, 11025, 8},                              // 11025 Hz 8-bit mono only
+        {1, 0x00004, 1, 11025, 16},                             // 11025 Hz 16-bit mono only
+        {2, 0xFFFFF, 2, 11025, 8},                              // everything, as Wine's device reports
+        {4, 0x00800, 1, 44100, 16},                             // four channels record mono
+        {3, 0x10000, 1, 96000, 8},  {2, 0x00000, 2, 8000, 16},  // no formats
+        {1, 0x100000, 1, 8000, 16},                             // only bits outside the rate classes
+        {0, 0x00001, 0, 11025, 8},  // caps that could not be read: zero channels, open fails
     };
     for (const Case& c : cases) {
         PcmFormat f = ChooseRecordingFormat(c.channels, c.formats);

@@ -218,8 +218,8 @@ TEST_F(CallTest, OwnerReplacesCallDataAndEveryHolderHearsOfIt) {
     char data[] = "new";
     LONG id = lineSetCallData(hCall, data, 4);
     ASSERT_GT(id, 0);  // an asynchronous request, as in TAPI
-    EXPECT_EQ(Journal(), std::vector<std::string>{"lineSetCallData(" + std::to_string(hCall) + ", 4) = " +
-                                                  std::to_string(id)});
+    EXPECT_EQ(Journal(),
+              std::vector<std::string>{"lineSetCallData(" + std::to_string(hCall) + ", 4) = " + std::to_string(id)});
     std::vector<unsigned char> buf = Buffer(2048);
     LINECALLINFO* info = As<LINECALLINFO>(buf);
     ASSERT_EQ(lineGetCallInfoA(hCall, info), 0);

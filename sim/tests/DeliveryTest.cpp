@@ -188,7 +188,7 @@ TEST_F(DeliveryTest, ForwardingChangeReachesOnlyLinesThatAskedForIt) {
     ASSERT_EQ(lineSetStatusMessages(h, 0, LINEADDRESSSTATE_FORWARD), 0);
     SimForward fwd = {LINEFORWARDMODE_UNCOND, nullptr, "0301234", 0};
     simSetForwarding(0, &fwd, 1, 1);
-    simSetForwarding(1, &fwd, 1, 1);  // another line: nobody hears of it
+    simSetForwarding(1, &fwd, 1, 1);                   // another line: nobody hears of it
     simPostLineMessage(0, LINE_DEVSPECIFIC, 0, 0, 0);  // a marker behind them
     Pump(2000, [&] { return !silent.Messages().empty() && !asking.MessagesOf(LINE_DEVSPECIFIC).empty(); });
     auto states = asking.MessagesOf(LINE_ADDRESSSTATE);

@@ -76,10 +76,20 @@ TEST(ForwardList, ReadingChecksSizesModesAndTextBounds) {
 }
 
 TEST(ForwardList, WideTextsAreUtf16Units) {
-    std::string wide("2\0" "0\0" "3\0" "\xE9\0" "\0\0", 10);
+    std::string wide(
+        "2\0"
+        "0\0"
+        "3\0"
+        "\xE9\0"
+        "\0\0",
+        10);
     std::vector<ForwardEntry> entries;
     ASSERT_EQ(ReadForwardList(List(1, 1, wide, 10).data(), true, k30, &entries), ForwardListCheck::kOk);
-    EXPECT_EQ(entries[0].dest, std::string("2\0" "0\0" "3\0" "\xE9\0", 8));
+    EXPECT_EQ(entries[0].dest, std::string("2\0"
+                                           "0\0"
+                                           "3\0"
+                                           "\xE9\0",
+                                           8));
     EXPECT_EQ(ForwardListJournal(List(1, 1, wide, 10).data(), true), "list=42/1/0x00000001/10/32/\"203?\"");
 }
 

@@ -267,13 +267,14 @@ LineConfig LineDefaults() {
 TEST(PbxText, RecordsWithQuotedAndNumericFields) {
     PbxConfig pbx;
     std::string error;
-    ASSERT_TRUE(ParsePbxText("\xEF\xBB\xBF# header\n"
-                             "line name=\"Office 201\" address=201 callFeatures=0x84 unicode=1\r\n"
-                             "   \n"
-                             "  # indented comment\n"
-                             "phone name=\"Desk\" phoneFeatures=5 rejectExtVersion=1\n"
-                             "line\tname=Bare\taddress=\"\"",
-                             LineDefaults(), PhoneConfig(), &pbx, &error))
+    ASSERT_TRUE(
+        ParsePbxText("\xEF\xBB\xBF# header\n"
+                     "line name=\"Office 201\" address=201 callFeatures=0x84 unicode=1\r\n"
+                     "   \n"
+                     "  # indented comment\n"
+                     "phone name=\"Desk\" phoneFeatures=5 rejectExtVersion=1\n"
+                     "line\tname=Bare\taddress=\"\"",
+                     LineDefaults(), PhoneConfig(), &pbx, &error))
         << error;
     ASSERT_EQ(pbx.lines.size(), 2u);
     EXPECT_EQ(pbx.lines[0].name, "Office 201");

@@ -26,7 +26,8 @@ const char kPbx[] =
     "# two extensions and a phone\n"
     "line name=\"Sales 401\" address=401 permanentLineId=0x00070001\n"
     "\n"
-    "line name=\"K\xC3\xBC" "che 402\" address=402 unicode=1 lineFeatures=0\n"
+    "line name=\"K\xC3\xBC"
+    "che 402\" address=402 unicode=1 lineFeatures=0\n"
     "phone name=\"Desk 401\"\n";
 
 std::string LineName(HLINEAPP app, DWORD device) {

@@ -113,8 +113,8 @@ TEST_F(RequestTest, ReplyComesFromTheMessageLoopAfterTheHandleAndBeforeTheStates
     ASSERT_FALSE(all.empty());
     EXPECT_EQ(all[0].message, static_cast<DWORD>(LINE_REPLY));
     EXPECT_EQ(all[0].hDevice, 0u);
-    EXPECT_EQ(StatesOf(hCall), (std::vector<DWORD>{LINECALLSTATE_DIALING, LINECALLSTATE_PROCEEDING,
-                                                   LINECALLSTATE_RINGBACK}));
+    EXPECT_EQ(StatesOf(hCall),
+              (std::vector<DWORD>{LINECALLSTATE_DIALING, LINECALLSTATE_PROCEEDING, LINECALLSTATE_RINGBACK}));
     EXPECT_EQ(app->MessagesOf(LINE_CALLSTATE)[0].param3, static_cast<DWORD_PTR>(LINECALLPRIVILEGE_OWNER));
 }
 
@@ -194,8 +194,10 @@ TEST_F(RequestTest, JournalLinesOfTheRequests) {
     LONG r7 = lineSetupTransfer(hCall, &consult, nullptr);
     LONG r8 = lineBlindTransfer(hCall, "203", 0);
     EXPECT_EQ(Journal(), (std::vector<std::string>{
-                             "lineMakeCall(" + N(h202) + ", \"00309876543\", 49, params=180/0x00000008/0x00000001/"
-                                                         "0x00000004/0x00000001/0) = " + N(r1),
+                             "lineMakeCall(" + N(h202) +
+                                 ", \"00309876543\", 49, params=180/0x00000008/0x00000001/"
+                                 "0x00000004/0x00000001/0) = " +
+                                 N(r1),
                              "lineMakeCall(" + N(h202) + ", null, 0, params=null) = " + N(r2),
                              "lineAnswer(" + N(hCall) + ", uui=3) = 0x8000001C",
                              "lineCompleteTransfer(" + N(hCall) + ", " + N(hCall + 1000) + ", 0x00000001) = 0x8000001C",

@@ -35,7 +35,11 @@ TEST_F(StructureTest, DefaultPbxHasItsExtensionsAndPhones) {
     };
     EXPECT_EQ(address(0), std::string("201", 4));
     EXPECT_EQ(address(1), std::string("202", 4));
-    EXPECT_EQ(address(2), std::string("2\0" "0\0" "3\0" "\0", 8));  // UTF-16
+    EXPECT_EQ(address(2), std::string("2\0"
+                                      "0\0"
+                                      "3\0"
+                                      "\0",
+                                      8));  // UTF-16
     EXPECT_EQ(address(3), "");
     ASSERT_EQ(lineGetDevCapsA(app.handle, 3, kApi, 0, As<LINEDEVCAPS>(buf)), 0);
     LINEDEVCAPS* port = As<LINEDEVCAPS>(buf);
@@ -94,7 +98,10 @@ TEST_F(StructureTest, UnicodeLineAnswersUtf16EvenThroughTheAnsiEntries) {
 
 TEST_F(StructureTest, AnsiTextsOfUnicodeLinesAreConvertedFromTheCodePage) {
     simReset();
-    SimLineDesc d = Extension("K\xfc" "che", "204");  // "Küche" in the Windows code page
+    SimLineDesc d = Extension(
+        "K\xfc"
+        "che",
+        "204");  // "Küche" in the Windows code page
     d.unicode = 1;
     simAddLine(&d);
     LineApp app;

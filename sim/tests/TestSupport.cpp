@@ -56,9 +56,7 @@ std::vector<Received> LineApp::MessagesOf(DWORD message) const {
     return out;
 }
 
-PhoneApp::PhoneApp() {
-    result = phoneInitializeExA(&handle, nullptr, IgnorePhone, nullptr, &numDevs, &api, nullptr);
-}
+PhoneApp::PhoneApp() { result = phoneInitializeExA(&handle, nullptr, IgnorePhone, nullptr, &numDevs, &api, nullptr); }
 
 PhoneApp::~PhoneApp() {
     if (result == 0) phoneShutdown(handle);

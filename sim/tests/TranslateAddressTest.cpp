@@ -73,7 +73,9 @@ protected:
 TEST_F(TranslateAddressTest, DialsFromTheCurrentLocationInTheDevicesTextFormat) {
     WriteLocation(3, 49, "0", "0", "30");
     LineApp app;
-    EXPECT_EQ(Dialable(app, 0, "+91 1166666666", 0), "0009111666666" "66");
+    EXPECT_EQ(Dialable(app, 0, "+91 1166666666", 0),
+              "0009111666666"
+              "66");
     EXPECT_EQ(Dialable(app, 0, "+49 309876543", LINETRANSLATEOPTION_FORCELD), "00309876543");
     EXPECT_EQ(Dialable(app, 1, "+49 309876543", LINETRANSLATEOPTION_FORCELD), "00309876543");
     EXPECT_EQ(Dialable(app, 0, "0301234", 0), "error 0x80000010");  // LINEERR_INVALADDRESS

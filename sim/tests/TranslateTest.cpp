@@ -9,8 +9,7 @@ namespace {
 const DialLocation kBerlin{49, "0", "0", "", "30"};
 const DialLocation kNewYork{1, "9", "1", "", "212"};
 
-std::string Dial(const DialLocation& at, const char* canonical, bool forceLd = false,
-                 uint32_t* results = nullptr) {
+std::string Dial(const DialLocation& at, const char* canonical, bool forceLd = false, uint32_t* results = nullptr) {
     Translation t;
     if (!TranslateCanonical(at, canonical, forceLd, &t)) return "<refused>";
     if (results) *results = t.results;
@@ -20,12 +19,16 @@ std::string Dial(const DialLocation& at, const char* canonical, bool forceLd = f
 
 TEST(TranslateCanonical, ForeignCountryDialsOutsideInternationalAndCountry) {
     uint32_t results = 0;
-    EXPECT_EQ(Dial(kBerlin, "+91 1166666666", false, &results), "0009111666666" "66");
+    EXPECT_EQ(Dial(kBerlin, "+91 1166666666", false, &results),
+              "0009111666666"
+              "66");
     EXPECT_EQ(results, 0x3u);  // canonical, international
     EXPECT_EQ(Dial(kNewYork, "+49 30 123"), "90114930123");
     DialLocation ownIntl = kBerlin;
     ownIntl.internationalAccess = "99";
-    EXPECT_EQ(Dial(ownIntl, "+44 20 7946"), "099442" "07946");
+    EXPECT_EQ(Dial(ownIntl, "+44 20 7946"),
+              "099442"
+              "07946");
 }
 
 TEST(TranslateCanonical, HomeCountryChoosesLongDistanceOrLocal) {

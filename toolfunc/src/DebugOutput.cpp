@@ -17,15 +17,13 @@ const size_t kTextSize = 2048;
 const size_t kShortSize = 1024;
 
 // Measured once, at the first line; static initialisers may already trace.
-size_t PrefixLength()
-{
+size_t PrefixLength() {
     static const size_t s_cchPrefix = strlen(g_szToolfuncDebugPrefix);
     return s_cchPrefix < kTextSize - 1 ? s_cchPrefix : kTextSize - 1;
 }
 
 // Prefix, then the formatted text right after it, as one LF-terminated line.
-void FormatPrefixedLine(char* buffer, const char* pszFormat, va_list args)
-{
+void FormatPrefixedLine(char* buffer, const char* pszFormat, va_list args) {
     size_t len = PrefixLength();
     memcpy(buffer, g_szToolfuncDebugPrefix, len);
     buffer[len] = '\0';
@@ -35,11 +33,9 @@ void FormatPrefixedLine(char* buffer, const char* pszFormat, va_list args)
 
 }  // namespace
 
-void DebugTrace(int nLevel, const char* pszFormat, ...)
-{
+void DebugTrace(int nLevel, const char* pszFormat, ...) {
     static char s_szLine[kTextSize];
-    if (nLevel > 0)
-        return;
+    if (nLevel > 0) return;
     va_list args;
     va_start(args, pszFormat);
     FormatPrefixedLine(s_szLine, pszFormat, args);
@@ -47,11 +43,9 @@ void DebugTrace(int nLevel, const char* pszFormat, ...)
     OutputDebugStringA(s_szLine);
 }
 
-void DebugBox(int nLevel, const char* pszFormat, ...)
-{
+void DebugBox(int nLevel, const char* pszFormat, ...) {
     static char s_szLine[kTextSize];
-    if (nLevel > 0)
-        return;
+    if (nLevel > 0) return;
     va_list args;
     va_start(args, pszFormat);
     FormatPrefixedLine(s_szLine, pszFormat, args);
@@ -59,8 +53,7 @@ void DebugBox(int nLevel, const char* pszFormat, ...)
     MessageBoxA(NULL, s_szLine, "DebugBox", MB_ICONINFORMATION);
 }
 
-void TraceText(const char* pszFormat, ...)
-{
+void TraceText(const char* pszFormat, ...) {
     static char s_szLine[kTextSize];
     va_list args;
     va_start(args, pszFormat);
@@ -70,8 +63,7 @@ void TraceText(const char* pszFormat, ...)
     OutputDebugStringA(s_szLine);
 }
 
-void TraceTextShort(const char* pszFormat, ...)
-{
+void TraceTextShort(const char* pszFormat, ...) {
     static char s_szLine[kShortSize + 1];  // 1023 characters and the LF
     va_list args;
     va_start(args, pszFormat);
@@ -81,8 +73,7 @@ void TraceTextShort(const char* pszFormat, ...)
     OutputDebugStringA(s_szLine);
 }
 
-const char* FormatText(const char* pszFormat, ...)
-{
+const char* FormatText(const char* pszFormat, ...) {
     static char s_szText[kTextSize];
     va_list args;
     va_start(args, pszFormat);
@@ -91,8 +82,7 @@ const char* FormatText(const char* pszFormat, ...)
     return s_szText;
 }
 
-const char* GetLastErrorText()
-{
+const char* GetLastErrorText() {
     static char s_szText[kTextSize];
     DWORD dwError = GetLastError();
     toolfunc_detail::SystemMessage(dwError, s_szText, sizeof s_szText);
@@ -100,28 +90,23 @@ const char* GetLastErrorText()
     return s_szText;
 }
 
-void TraceLastError()
-{
+void TraceLastError() {
     DWORD dwError = GetLastError();
-    if (dwError == 0)
-        return;
+    if (dwError == 0) return;
     char szText[kTextSize];
     toolfunc_detail::SystemMessage(dwError, szText, sizeof szText);
     TraceText("%s", szText);  // the message is data, never a format
 }
 
-int ShowLastError()
-{
+int ShowLastError() {
     DWORD dwError = GetLastError();
-    if (dwError == 0)
-        return 0;
+    if (dwError == 0) return 0;
     char szText[kTextSize];
     toolfunc_detail::SystemMessage(dwError, szText, sizeof szText);
     return MessageBoxA(NULL, szText, "Fehler aufgetreten", MB_TOPMOST | MB_ICONWARNING);
 }
 
-int ShowMessage(HWND hWnd, int nStyle, const char* pszCaption, const char* pszFormat, ...)
-{
+int ShowMessage(HWND hWnd, int nStyle, const char* pszCaption, const char* pszFormat, ...) {
     static char s_szText[kTextSize];
     va_list args;
     va_start(args, pszFormat);

@@ -13,8 +13,7 @@ namespace {
 
 const UINT kHelpContext = 0x000F;  // HH_HELP_CONTEXT
 
-void WindowsHelpFolder(char* out, size_t size)
-{
+void WindowsHelpFolder(char* out, size_t size) {
     char szWindows[kPathSize] = "";
     GetWindowsDirectoryA(szWindows, sizeof szWindows);
     CopyBounded(out, size, szWindows);
@@ -22,20 +21,16 @@ void WindowsHelpFolder(char* out, size_t size)
     AppendBounded(out, size, "HELP");
 }
 
-HWND CallHtmlHelp(const char* pszPath, DWORD dwContext)
-{
+HWND CallHtmlHelp(const char* pszPath, DWORD dwContext) {
     HtmlHelpProc pfnHtmlHelp = ProcessHelpBinding().Get();
-    if (!pfnHtmlHelp)
-        return NULL;
+    if (!pfnHtmlHelp) return NULL;
     return pfnHtmlHelp(NULL, pszPath, kHelpContext, dwContext);
 }
 
 }  // namespace
 
-HWND ShowHelpContext(const char* pszHelpFile, DWORD dwContext)
-{
-    if (!ProcessHelpBinding().Get())
-        return NULL;
+HWND ShowHelpContext(const char* pszHelpFile, DWORD dwContext) {
+    if (!ProcessHelpBinding().Get()) return NULL;
 
     char szPath[kPathSize];
     CopyBounded(szPath, sizeof szPath, GetExeDirectory());
@@ -50,10 +45,8 @@ HWND ShowHelpContext(const char* pszHelpFile, DWORD dwContext)
     return CallHtmlHelp(szPath, dwContext);
 }
 
-HWND ShowModuleHelpContext(HMODULE hModule, const char* pszHelpFile, DWORD dwContext)
-{
-    if (!ProcessHelpBinding().Get())
-        return NULL;
+HWND ShowModuleHelpContext(HMODULE hModule, const char* pszHelpFile, DWORD dwContext) {
+    if (!ProcessHelpBinding().Get()) return NULL;
 
     char szPath[kPathSize];
     CopyBounded(szPath, sizeof szPath, GetModuleDirectory(hModule));
@@ -66,8 +59,7 @@ HWND ShowModuleHelpContext(HMODULE hModule, const char* pszHelpFile, DWORD dwCon
     return CallHtmlHelp(szPath, dwContext);
 }
 
-BOOL AllowHelpFromIntranet()
-{
+BOOL AllowHelpFromIntranet() {
     static const char* const kKeys[] = {
         "SOFTWARE\\Microsoft\\HTMLHelp\\1.x\\HHRestrictions",
         "SOFTWARE\\Microsoft\\HTMLHelp\\1.x\\ItssRestrictions",
@@ -75,8 +67,7 @@ BOOL AllowHelpFromIntranet()
     BOOL bAll = TRUE;
     for (const char* pszKey : kKeys) {
         TOOLFUNC_registry::CRegTool reg;
-        if (reg.Open(HKEY_LOCAL_MACHINE, pszKey) != ERROR_SUCCESS ||
-            reg.SetDword("MaxAllowedZone", 1) != ERROR_SUCCESS)
+        if (reg.Open(HKEY_LOCAL_MACHINE, pszKey) != ERROR_SUCCESS || reg.SetDword("MaxAllowedZone", 1) != ERROR_SUCCESS)
             bAll = FALSE;
         reg.Close();
     }

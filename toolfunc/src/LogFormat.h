@@ -14,8 +14,7 @@ struct StampTime {
 size_t FormatPlainStamp(const StampTime& t, char* out, size_t capacity);
 
 // "dd-mm-yyyy hh:mm:ss.mmm (pid:tid) - " heading a numbered log line, ids in width 4.
-size_t FormatNumberedHeader(const StampTime& t, unsigned processId, unsigned threadId,
-                            char* out, size_t capacity);
+size_t FormatNumberedHeader(const StampTime& t, unsigned processId, unsigned threadId, char* out, size_t capacity);
 
 // "_yyyy_mm_dd_hh_mm_ss", inserted before a log name's extension.
 size_t FormatNameSuffix(const StampTime& t, char* out, size_t capacity);

@@ -20,32 +20,24 @@ namespace {
 const size_t kPlainLineSize = 2048;
 const size_t kNumberedLineSize = 8192;
 
-StampTime LocalStamp()
-{
+StampTime LocalStamp() {
     SYSTEMTIME st;
     GetLocalTime(&st);
-    StampTime t = {st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond,
-                   st.wMilliseconds};
+    StampTime t = {st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond, st.wMilliseconds};
     return t;
 }
 
 }  // namespace
 
 CLoggingFile::CLoggingFile()
-    : m_dwLevel(0),
-      m_dwLineCount(0),
-      m_dwLinesPerFile(25000),
-      m_dwFileCount(10),
-      m_dwProcessId(GetCurrentProcessId()),
-      m_pFile(NULL)
-{
+    : m_dwLevel(0), m_dwLineCount(0), m_dwLinesPerFile(25000), m_dwFileCount(10), m_dwProcessId(GetCurrentProcessId()),
+      m_pFile(NULL) {
     InitializeCriticalSection(&m_cs);
     m_szFileName[0] = '\0';
     m_szFilePattern[0] = '\0';
 }
 
-CLoggingFile::~CLoggingFile()
-{
+CLoggingFile::~CLoggingFile() {
     if (m_pFile) {
         fflush(m_pFile);
         fclose(m_pFile);
@@ -54,8 +46,7 @@ CLoggingFile::~CLoggingFile()
     DeleteCriticalSection(&m_cs);
 }
 
-void CLoggingFile::SetFileName(const char* pszPath)
-{
+void CLoggingFile::SetFileName(const char* pszPath) {
     if (HasLocation(pszPath)) {
         CopyBounded(m_szFileName, sizeof m_szFileName, pszPath);
         return;
@@ -65,8 +56,7 @@ void CLoggingFile::SetFileName(const char* pszPath)
     AppendBounded(m_szFileName, sizeof m_szFileName, pszPath);
 }
 
-void CLoggingFile::SetFileNameWithTime(const char* pszPath)
-{
+void CLoggingFile::SetFileNameWithTime(const char* pszPath) {
     SetFileName(pszPath);
     char szSuffix[32];
     FormatNameSuffix(LocalStamp(), szSuffix, sizeof szSuffix);
@@ -75,38 +65,31 @@ void CLoggingFile::SetFileNameWithTime(const char* pszPath)
     CopyBounded(m_szFileName, sizeof m_szFileName, szPath);
 }
 
-void CLoggingFile::SetFilePattern(const char* pszPattern)
-{
+void CLoggingFile::SetFilePattern(const char* pszPattern) {
     CopyBounded(m_szFilePattern, sizeof m_szFilePattern, pszPattern);
 }
 
-void CLoggingFile::RemoveFile()
-{
-    if (m_szFileName[0])
-        DeleteFileA(m_szFileName);
+void CLoggingFile::RemoveFile() {
+    if (m_szFileName[0]) DeleteFileA(m_szFileName);
 }
 
 // Text mode turns the final LF of the CR LF into CR LF as well: lines end in CR CR LF on disk,
 // as the readers of these logs have always seen them.
-void CLoggingFile::AppendPlainLine(const char* pszFormat, va_list args)
-{
+void CLoggingFile::AppendPlainLine(const char* pszFormat, va_list args) {
     char szLine[kPlainLineSize];  // per call: objects on other threads have their own lines
     size_t len = FormatPlainStamp(LocalStamp(), szLine, sizeof szLine);
     vsnprintf(szLine + len, sizeof szLine - len, pszFormat, args);
     NormalizeLineEnd(szLine, sizeof szLine, "\r\n");
 
     FILE* f = fopen(m_szFileName, "at");
-    if (!f)
-        return;
+    if (!f) return;
     fputs(szLine, f);
     fflush(f);
     fclose(f);
 }
 
-void CLoggingFile::Write(const char* pszFormat, ...)
-{
-    if (!m_szFileName[0])
-        return;
+void CLoggingFile::Write(const char* pszFormat, ...) {
+    if (!m_szFileName[0]) return;
     tvx::ScopedLock lock(&m_cs);
     va_list args;
     va_start(args, pszFormat);
@@ -114,10 +97,8 @@ void CLoggingFile::Write(const char* pszFormat, ...)
     va_end(args);
 }
 
-void CLoggingFile::WriteLevel(DWORD dwLevel, const char* pszFormat, ...)
-{
-    if (dwLevel > m_dwLevel || !m_szFileName[0])
-        return;
+void CLoggingFile::WriteLevel(DWORD dwLevel, const char* pszFormat, ...) {
+    if (dwLevel > m_dwLevel || !m_szFileName[0]) return;
     tvx::ScopedLock lock(&m_cs);
     va_list args;
     va_start(args, pszFormat);
@@ -125,20 +106,15 @@ void CLoggingFile::WriteLevel(DWORD dwLevel, const char* pszFormat, ...)
     va_end(args);
 }
 
-void CLoggingFile::OpenRingFile(unsigned index, bool bEmptyFirst)
-{
+void CLoggingFile::OpenRingFile(unsigned index, bool bEmptyFirst) {
     FormatRingFileName(m_szFilePattern, index, m_szFileName, sizeof m_szFileName);
-    if (!m_szFileName[0])
-        return;
-    if (bEmptyFirst)
-        DeleteFileA(m_szFileName);
+    if (!m_szFileName[0]) return;
+    if (bEmptyFirst) DeleteFileA(m_szFileName);
     m_pFile = fopen(m_szFileName, "at");
 }
 
-void CLoggingFile::WriteNumbered(DWORD dwLevel, const char* pszFormat, ...)
-{
-    if (dwLevel > m_dwLevel)
-        return;
+void CLoggingFile::WriteNumbered(DWORD dwLevel, const char* pszFormat, ...) {
+    if (dwLevel > m_dwLevel) return;
     tvx::ScopedLock lock(&m_cs);
 
     RingStep step = RingPosition(m_dwLineCount, m_dwLinesPerFile, m_dwFileCount);
@@ -153,12 +129,10 @@ void CLoggingFile::WriteNumbered(DWORD dwLevel, const char* pszFormat, ...)
         OpenRingFile(step.index, false);
     }
     ++m_dwLineCount;
-    if (!m_pFile)
-        return;
+    if (!m_pFile) return;
 
     char szWork[kNumberedLineSize];
-    FormatNumberedHeader(LocalStamp(), m_dwProcessId, GetCurrentThreadId(), szWork,
-                         sizeof szWork);
+    FormatNumberedHeader(LocalStamp(), m_dwProcessId, GetCurrentThreadId(), szWork, sizeof szWork);
     fputs(szWork, m_pFile);
     fflush(m_pFile);
 
@@ -171,21 +145,17 @@ void CLoggingFile::WriteNumbered(DWORD dwLevel, const char* pszFormat, ...)
     fflush(m_pFile);
 }
 
-void CLoggingFile::WriteEmptyLine()
-{
+void CLoggingFile::WriteEmptyLine() {
     tvx::ScopedLock lock(&m_cs);
-    if (!m_szFileName[0])
-        return;
+    if (!m_szFileName[0]) return;
     FILE* f = fopen(m_szFileName, "at");
-    if (!f)
-        return;
+    if (!f) return;
     fputs("\r\n", f);
     fflush(f);
     fclose(f);
 }
 
-DWORD CLoggingFile::ShowInEditor()
-{
+DWORD CLoggingFile::ShowInEditor() {
     char szCommand[260];
     snprintf(szCommand, sizeof szCommand, "NOTEPAD.EXE %s", m_szFileName);
     return RunProgram(szCommand);

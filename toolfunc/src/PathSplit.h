@@ -18,8 +18,7 @@ struct PathParts {
 void SplitPath(const char* path, PathParts& parts);
 
 // drive + dir + base + ext into out (capacity bytes); returns the length stored.
-size_t JoinPath(char* out, size_t capacity, const char* drive, const char* dir,
-                const char* base, const char* ext);
+size_t JoinPath(char* out, size_t capacity, const char* drive, const char* dir, const char* base, const char* ext);
 
 // True if the path names a drive or a directory, not just a file name.
 bool HasLocation(const char* path);

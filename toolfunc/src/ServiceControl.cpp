@@ -16,10 +16,8 @@ namespace {
 class ServiceHandles {
 public:
     ServiceHandles(DWORD dwManagerAccess, const char* pszService, DWORD dwServiceAccess)
-        : m_manager(OpenSCManagerA(NULL, NULL, dwManagerAccess))
-    {
-        if (m_manager && pszService)
-            m_service.reset(OpenServiceA(m_manager.get(), pszService, dwServiceAccess));
+        : m_manager(OpenSCManagerA(NULL, NULL, dwManagerAccess)) {
+        if (m_manager && pszService) m_service.reset(OpenServiceA(m_manager.get(), pszService, dwServiceAccess));
     }
     SC_HANDLE Service() const { return m_service.get(); }
 
@@ -30,12 +28,9 @@ private:
 };
 
 // Program path of a new service: a bare name lies in the system directory.
-bool ServiceProgramPath(const char* pszProgram, char* pszPath, size_t size)
-{
-    if (!pszProgram)
-        return false;
-    if (HasLocation(pszProgram))
-        return CopyBounded(pszPath, size, pszProgram) == strlen(pszProgram);
+bool ServiceProgramPath(const char* pszProgram, char* pszPath, size_t size) {
+    if (!pszProgram) return false;
+    if (HasLocation(pszProgram)) return CopyBounded(pszPath, size, pszProgram) == strlen(pszProgram);
     char szSystem[kPathSize] = "";
     GetSystemDirectoryA(szSystem, sizeof szSystem);
     CopyBounded(pszPath, size, szSystem);
@@ -45,23 +40,17 @@ bool ServiceProgramPath(const char* pszProgram, char* pszPath, size_t size)
 }
 
 // ANSI text (code page of the system) as wide text; a null text stays null.
-const WCHAR* Widen(const char* text, WCHAR* wide, int size)
-{
-    if (!text)
-        return NULL;
-    if (MultiByteToWideChar(CP_ACP, 0, text, -1, wide, size) == 0)
-        wide[0] = L'\0';
+const WCHAR* Widen(const char* text, WCHAR* wide, int size) {
+    if (!text) return NULL;
+    if (MultiByteToWideChar(CP_ACP, 0, text, -1, wide, size) == 0) wide[0] = L'\0';
     return wide;
 }
 
 // A list of NUL-terminated names ended by an empty name, as wide text.
-const WCHAR* WidenList(const char* list, WCHAR* wide, int size)
-{
-    if (!list)
-        return NULL;
+const WCHAR* WidenList(const char* list, WCHAR* wide, int size) {
+    if (!list) return NULL;
     const char* end = list;
-    while (*end)
-        end += strlen(end) + 1;
+    while (*end) end += strlen(end) + 1;
     int len = static_cast<int>(end - list) + 1;  // with the final empty entry
     if (MultiByteToWideChar(CP_ACP, 0, list, len, wide, size) == 0) {
         wide[0] = L'\0';
@@ -72,26 +61,19 @@ const WCHAR* WidenList(const char* list, WCHAR* wide, int size)
 
 }  // namespace
 
-BOOL ServiceControl(DWORD dwControl, const char* pszService, DWORD dwManagerAccess,
-                    DWORD dwServiceAccess)
-{
+BOOL ServiceControl(DWORD dwControl, const char* pszService, DWORD dwManagerAccess, DWORD dwServiceAccess) {
     ServiceHandles handles(dwManagerAccess, pszService, dwServiceAccess);
-    if (!handles.Service())
-        return FALSE;
-    if (dwControl == 0)
-        return StartServiceA(handles.Service(), 0, NULL);
+    if (!handles.Service()) return FALSE;
+    if (dwControl == 0) return StartServiceA(handles.Service(), 0, NULL);
     SERVICE_STATUS status;
     ZeroMemory(&status, sizeof status);
     return ControlService(handles.Service(), dwControl, &status);
 }
 
-BOOL ServiceInstall(DWORD dwTypeBits, const char* pszService, const char* pszProgram,
-                    DWORD dwStartType, const char* pszDependencies, const char* pszDescription,
-                    const char* pszDisplayName)
-{
+BOOL ServiceInstall(DWORD dwTypeBits, const char* pszService, const char* pszProgram, DWORD dwStartType,
+                    const char* pszDependencies, const char* pszDescription, const char* pszDisplayName) {
     tvx::ScopedServiceHandle manager(OpenSCManagerA(NULL, NULL, SC_MANAGER_CREATE_SERVICE));
-    if (!manager)
-        return FALSE;
+    if (!manager) return FALSE;
 
     char szPath[kPathSize];
     if (!ServiceProgramPath(pszProgram, szPath, sizeof szPath)) {
@@ -104,11 +86,9 @@ BOOL ServiceInstall(DWORD dwTypeBits, const char* pszService, const char* pszPro
     tvx::ScopedServiceHandle service(CreateServiceW(
         manager.get(), Widen(pszService, wszName, 257),
         Widen(pszDisplayName ? pszDisplayName : pszService, wszDisplay, 257), SERVICE_ALL_ACCESS,
-        dwTypeBits | SERVICE_WIN32_OWN_PROCESS, dwStartType, SERVICE_ERROR_NORMAL,
-        Widen(szPath, wszPath, kPathSize), NULL, NULL,
-        WidenList(pszDependencies, wszDependencies, 1024), NULL, NULL));
-    if (!service)
-        return FALSE;
+        dwTypeBits | SERVICE_WIN32_OWN_PROCESS, dwStartType, SERVICE_ERROR_NORMAL, Widen(szPath, wszPath, kPathSize),
+        NULL, NULL, WidenList(pszDependencies, wszDependencies, 1024), NULL, NULL));
+    if (!service) return FALSE;
 
     if (pszDescription) {
         SERVICE_DESCRIPTIONA description;
@@ -119,25 +99,21 @@ BOOL ServiceInstall(DWORD dwTypeBits, const char* pszService, const char* pszPro
     return TRUE;
 }
 
-BOOL ServiceDelete(const char* pszService)
-{
+BOOL ServiceDelete(const char* pszService) {
     ServiceHandles handles(SC_MANAGER_ALL_ACCESS, pszService, DELETE);
     return handles.Service() ? DeleteService(handles.Service()) : FALSE;
 }
 
-BOOL ServiceExists(const char* pszService)
-{
+BOOL ServiceExists(const char* pszService) {
     ServiceHandles handles(SC_MANAGER_CONNECT, pszService, SERVICE_QUERY_CONFIG);
     return handles.Service() != NULL;
 }
 
-DWORD ServiceGetState(const char* pszService)
-{
+DWORD ServiceGetState(const char* pszService) {
     SetLastError(0);
     DWORD dwState = 0;
     {
-        ServiceHandles handles(SC_MANAGER_CONNECT, pszService,
-                               SERVICE_QUERY_STATUS | SERVICE_INTERROGATE);
+        ServiceHandles handles(SC_MANAGER_CONNECT, pszService, SERVICE_QUERY_STATUS | SERVICE_INTERROGATE);
         if (handles.Service()) {
             SERVICE_STATUS status;
             ZeroMemory(&status, sizeof status);
@@ -157,36 +133,26 @@ DWORD ServiceGetState(const char* pszService)
     return dwState;
 }
 
-void TapiSrvSetOwnProcess()
-{
+void TapiSrvSetOwnProcess() {
     ServiceHandles handles(SC_MANAGER_LOCK, "tapisrv", SERVICE_CHANGE_CONFIG);
-    if (!handles.Service())
-        return;
-    ChangeServiceConfigA(handles.Service(), SERVICE_WIN32_OWN_PROCESS, SERVICE_NO_CHANGE,
-                         SERVICE_NO_CHANGE, NULL, NULL, NULL, NULL, NULL, NULL, NULL);
+    if (!handles.Service()) return;
+    ChangeServiceConfigA(handles.Service(), SERVICE_WIN32_OWN_PROCESS, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, NULL, NULL,
+                         NULL, NULL, NULL, NULL, NULL);
 }
 
-BOOL ServiceSetTypeAndDependencies(const char* pszService, DWORD dwServiceType,
-                                   const char* pszDependencies)
-{
+BOOL ServiceSetTypeAndDependencies(const char* pszService, DWORD dwServiceType, const char* pszDependencies) {
     ServiceHandles handles(SC_MANAGER_CONNECT, pszService, SERVICE_CHANGE_CONFIG);
-    if (!handles.Service())
-        return FALSE;
-    return ChangeServiceConfigA(handles.Service(), dwServiceType, SERVICE_NO_CHANGE,
-                                SERVICE_NO_CHANGE, NULL, NULL, NULL, pszDependencies, NULL, NULL,
-                                NULL);
+    if (!handles.Service()) return FALSE;
+    return ChangeServiceConfigA(handles.Service(), dwServiceType, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, NULL, NULL,
+                                NULL, pszDependencies, NULL, NULL, NULL);
 }
 
-BOOL ServiceQueryConfig(const char* pszService, QUERY_SERVICE_CONFIGA* pConfig, DWORD dwSize,
-                        DWORD* pdwNeeded)
-{
+BOOL ServiceQueryConfig(const char* pszService, QUERY_SERVICE_CONFIGA* pConfig, DWORD dwSize, DWORD* pdwNeeded) {
     ServiceHandles handles(SC_MANAGER_CONNECT, pszService, SERVICE_QUERY_CONFIG);
-    if (!handles.Service())
-        return FALSE;
+    if (!handles.Service()) return FALSE;
     DWORD dwNeeded = 0;
     BOOL bOk = QueryServiceConfigA(handles.Service(), pConfig, dwSize, &dwNeeded);
-    if (pdwNeeded)
-        *pdwNeeded = dwNeeded;
+    if (pdwNeeded) *pdwNeeded = dwNeeded;
     return bOk;
 }
 

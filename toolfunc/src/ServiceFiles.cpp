@@ -18,10 +18,8 @@ namespace TOOLFUNC_service {
 namespace {
 
 // A path with blanks is stored in quotes, maybe followed by arguments: keep what is quoted.
-void Unquote(char* pszPath)
-{
-    if (pszPath[0] != '"')
-        return;
+void Unquote(char* pszPath) {
+    if (pszPath[0] != '"') return;
     const char* pszEnd = strchr(pszPath + 1, '"');
     size_t length = pszEnd ? static_cast<size_t>(pszEnd - pszPath - 1) : strlen(pszPath + 1);
     memmove(pszPath, pszPath + 1, length);
@@ -30,34 +28,29 @@ void Unquote(char* pszPath)
 
 }  // namespace
 
-const char* ServiceImagePath(const char* pszService)
-{
+const char* ServiceImagePath(const char* pszService) {
     static char s_szPath[kPathSize];
     s_szPath[0] = '\0';
 
     char szKey[kPathSize + 64];
-    snprintf(szKey, sizeof szKey, "SYSTEM\\CurrentControlSet\\Services\\%s",
-             pszService ? pszService : "");
+    snprintf(szKey, sizeof szKey, "SYSTEM\\CurrentControlSet\\Services\\%s", pszService ? pszService : "");
     TOOLFUNC_registry::CRegTool reg;
     if (reg.Open(HKEY_LOCAL_MACHINE, szKey) == ERROR_SUCCESS)
         reg.GetString("ImagePath", s_szPath, sizeof s_szPath, NULL);
     reg.Close();
     Unquote(s_szPath);
 
-    if (!PathExists(s_szPath))
-        ModulePath(LibraryModule(), s_szPath, sizeof s_szPath);
+    if (!PathExists(s_szPath)) ModulePath(LibraryModule(), s_szPath, sizeof s_szPath);
     return s_szPath;
 }
 
 namespace {
 
 // Last-access time of the file, read through a handle that may only read attributes.
-bool LastAccessTime(const char* pszPath, ULONGLONG& ullTime)
-{
-    tvx::ScopedFile file(CreateFileA(pszPath, FILE_READ_ATTRIBUTES, 0, NULL, OPEN_EXISTING,
-                                     FILE_ATTRIBUTE_NORMAL, NULL));
-    if (!file)
-        return false;
+bool LastAccessTime(const char* pszPath, ULONGLONG& ullTime) {
+    tvx::ScopedFile file(
+        CreateFileA(pszPath, FILE_READ_ATTRIBUTES, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL));
+    if (!file) return false;
     FILETIME ft = {0, 0};
     bool bOk = GetFileTime(file.get(), NULL, &ft, NULL) != FALSE;
     file.reset();
@@ -67,8 +60,7 @@ bool LastAccessTime(const char* pszPath, ULONGLONG& ullTime)
 
 }  // namespace
 
-void ShowNewestLogFile(HWND hWndOwner, const char* pszProgramPath)
-{
+void ShowNewestLogFile(HWND hWndOwner, const char* pszProgramPath) {
     PathParts parts;
     SplitPath(pszProgramPath, parts);
     char szPattern[kPathSize];
@@ -81,8 +73,7 @@ void ShowNewestLogFile(HWND hWndOwner, const char* pszProgramPath)
     ULONGLONG ullNewest = 0;
     WIN32_FIND_DATAA fd;
     HANDLE hFind = FindFirstFileA(szPattern, &fd);
-    if (hFind == INVALID_HANDLE_VALUE)
-        return;
+    if (hFind == INVALID_HANDLE_VALUE) return;
     do {
         char szFile[kPathSize];
         CopyBounded(szFile, sizeof szFile, szFolder);
@@ -95,8 +86,7 @@ void ShowNewestLogFile(HWND hWndOwner, const char* pszProgramPath)
     } while (FindNextFileA(hFind, &fd));
     FindClose(hFind);
 
-    if (FileExists(szNewest))
-        ShellLaunch(hWndOwner, "open", "NOTEPAD.EXE", szNewest, "", SW_SHOW);
+    if (FileExists(szNewest)) ShellLaunch(hWndOwner, "open", "NOTEPAD.EXE", szNewest, "", SW_SHOW);
 }
 
 }  // namespace TOOLFUNC_service

@@ -16,8 +16,7 @@ using tftest::MessageBoxDriver;
 
 namespace {
 
-DebugRun RunChild(const std::string& args)
-{
+DebugRun RunChild(const std::string& args) {
     DebugRun run = tftest::RunUnderDebugger("\"" + tftest::ExeDir() + "tf_trace_child.exe\" " + args);
     EXPECT_TRUE(run.finished);
     EXPECT_EQ(run.exitCode, 7u);
@@ -25,30 +24,25 @@ DebugRun RunChild(const std::string& args)
 }
 
 // The system's message as one debugger line.
-std::string AsOneLine(std::string text)
-{
-    if (text.size() > 1 && text.compare(text.size() - 2, 2, "\r\n") == 0)
-        text.resize(text.size() - 2);
+std::string AsOneLine(std::string text) {
+    if (text.size() > 1 && text.compare(text.size() - 2, 2, "\r\n") == 0) text.resize(text.size() - 2);
     return text + "\n";
 }
 
 }  // namespace
 
-TEST(TfDebugTrace, WritesOnlyLevelZeroAndBelowBehindThePrefix)
-{
+TEST(TfDebugTrace, WritesOnlyLevelZeroAndBelowBehindThePrefix) {
     DebugRun run = RunChild("levels");
     EXPECT_EQ(run.lines, (std::vector<std::string>{"TFCHILD: abc\n", "TFCHILD: minus two\n"}));
 }
 
-TEST(TfDebugTrace, LineEndsAreNormalised)
-{
+TEST(TfDebugTrace, LineEndsAreNormalised) {
     DebugRun run = RunChild("lineends");
-    EXPECT_EQ(run.lines, (std::vector<std::string>{"crlf\n", "lf\n\n", "\n\n", "plain\n", "\n",
-                                                   "TFCHILD: dbg crlf\n"}));
+    EXPECT_EQ(run.lines,
+              (std::vector<std::string>{"crlf\n", "lf\n\n", "\n\n", "plain\n", "\n", "TFCHILD: dbg crlf\n"}));
 }
 
-TEST(TfDebugTrace, LongTextsAreCutAtTheBufferAndStillEndInLf)
-{
+TEST(TfDebugTrace, LongTextsAreCutAtTheBufferAndStillEndInLf) {
     DebugRun run = RunChild("long");
     ASSERT_EQ(run.lines.size(), 3u);
     EXPECT_EQ(run.lines[0], "TFCHILD: " + std::string(2047 - 9 - 1, 'x') + "\n");
@@ -56,16 +50,14 @@ TEST(TfDebugTrace, LongTextsAreCutAtTheBufferAndStillEndInLf)
     EXPECT_EQ(run.lines[2], "short\r\n\n");  // the short form does not normalise
 }
 
-TEST(TfLastError, TraceLastErrorWritesTheSystemTextOnlyForAnError)
-{
+TEST(TfLastError, TraceLastErrorWritesTheSystemTextOnlyForAnError) {
     std::string message = tftest::SystemMessageText(ERROR_FILE_NOT_FOUND);
     ASSERT_FALSE(message.empty());
     DebugRun run = RunChild("error 2");
     EXPECT_EQ(run.lines, (std::vector<std::string>{AsOneLine(message), "end\n"}));
 }
 
-TEST(TfLastError, SystemTextsWithPercentSignsComeOutUnchanged)
-{
+TEST(TfLastError, SystemTextsWithPercentSignsComeOutUnchanged) {
     DWORD code = 0;
     std::string message;
     for (DWORD c = 1; c < 16000 && !code; ++c) {
@@ -75,15 +67,13 @@ TEST(TfLastError, SystemTextsWithPercentSignsComeOutUnchanged)
             message = text;
         }
     }
-    if (!code)
-        GTEST_SKIP() << "no system message with a percent sign";
+    if (!code) GTEST_SKIP() << "no system message with a percent sign";
     DebugRun run = RunChild("error " + std::to_string(code));
     ASSERT_EQ(run.lines.size(), 2u);
     EXPECT_EQ(run.lines[0], AsOneLine(message));
 }
 
-TEST(TfLastError, GetLastErrorTextGivesTheSystemTextOrNothing)
-{
+TEST(TfLastError, GetLastErrorTextGivesTheSystemTextOrNothing) {
     SetLastError(ERROR_ACCESS_DENIED);
     EXPECT_EQ(std::string(GetLastErrorText()), tftest::SystemMessageText(ERROR_ACCESS_DENIED));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
@@ -91,8 +81,7 @@ TEST(TfLastError, GetLastErrorTextGivesTheSystemTextOrNothing)
     EXPECT_STREQ(GetLastErrorText(), "");
 }
 
-TEST(TfFormatText, FormatsIntoItsOwnBuffer)
-{
+TEST(TfFormatText, FormatsIntoItsOwnBuffer) {
     const char* first = FormatText("%d-%s", 5, "x");
     EXPECT_STREQ(first, "5-x");
     const char* second = FormatText("%s", std::string(3000, 'z').c_str());
@@ -100,8 +89,7 @@ TEST(TfFormatText, FormatsIntoItsOwnBuffer)
     EXPECT_EQ(strlen(second), 2047u);
 }
 
-TEST(TfBoxes, DebugBoxShowsThePrefixedLineWithoutOwner)
-{
+TEST(TfBoxes, DebugBoxShowsThePrefixedLineWithoutOwner) {
     MessageBoxDriver driver("DebugBox", IDOK);
     DebugBox(0, "hello %d\r\n", 7);
     tftest::BoxSeen seen = driver.Finish();
@@ -115,8 +103,7 @@ TEST(TfBoxes, DebugBoxShowsThePrefixedLineWithoutOwner)
     EXPECT_FALSE(none.Finish().found);
 }
 
-TEST(TfBoxes, ShowLastErrorWarnsOnlyForAnError)
-{
+TEST(TfBoxes, ShowLastErrorWarnsOnlyForAnError) {
     MessageBoxDriver driver("Fehler aufgetreten", IDOK);
     SetLastError(ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(ShowLastError(), IDOK);
@@ -132,10 +119,9 @@ TEST(TfBoxes, ShowLastErrorWarnsOnlyForAnError)
     EXPECT_FALSE(none.Finish().found);
 }
 
-TEST(TfBoxes, ShowMessageUsesOwnerStyleAndReturnsTheAnswer)
-{
-    HWND owner = CreateWindowExA(0, "STATIC", "TF Besitzer", WS_OVERLAPPEDWINDOW, 10, 10, 200,
-                                 100, NULL, NULL, NULL, NULL);
+TEST(TfBoxes, ShowMessageUsesOwnerStyleAndReturnsTheAnswer) {
+    HWND owner =
+        CreateWindowExA(0, "STATIC", "TF Besitzer", WS_OVERLAPPEDWINDOW, 10, 10, 200, 100, NULL, NULL, NULL, NULL);
     ASSERT_NE(owner, (HWND)NULL);
     MessageBoxDriver driver("Frage", IDNO);
     EXPECT_EQ(ShowMessage(owner, MB_YESNO | MB_ICONQUESTION, "Frage", "%d Dateien", 3), IDNO);

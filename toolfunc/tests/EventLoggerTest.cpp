@@ -10,28 +10,23 @@ namespace {
 
 const std::string kLog = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application";
 
-DWORD DwordValue(const std::string& key, const char* name)
-{
+DWORD DwordValue(const std::string& key, const char* name) {
     DWORD type = 0;
     std::string bytes;
-    if (!tftest::ReadRegValue(HKEY_LOCAL_MACHINE, key, name, &type, &bytes) || type != REG_DWORD)
-        return 0xDEAD;
+    if (!tftest::ReadRegValue(HKEY_LOCAL_MACHINE, key, name, &type, &bytes) || type != REG_DWORD) return 0xDEAD;
     return *reinterpret_cast<const DWORD*>(bytes.data());
 }
 
-std::string TextValue(const std::string& key, const char* name)
-{
+std::string TextValue(const std::string& key, const char* name) {
     DWORD type = 0;
     std::string bytes;
-    if (!tftest::ReadRegValue(HKEY_LOCAL_MACHINE, key, name, &type, &bytes) || type != REG_SZ)
-        return "<none>";
+    if (!tftest::ReadRegValue(HKEY_LOCAL_MACHINE, key, name, &type, &bytes) || type != REG_SZ) return "<none>";
     return bytes.c_str();
 }
 
 }  // namespace
 
-TEST(TfEventLogger, RegistersReportsAndRemovesTheSource)
-{
+TEST(TfEventLogger, RegistersReportsAndRemovesTheSource) {
     const std::string source = tftest::UniqueName("TvxToolfuncSource");
     const std::string key = kLog + "\\" + source;
     CEventLogger logger(source.c_str(), "tfmessages.dll");
@@ -54,8 +49,7 @@ TEST(TfEventLogger, RegistersReportsAndRemovesTheSource)
     EXPECT_EQ(logger.Remove(), ERROR_FILE_NOT_FOUND);
 }
 
-TEST(TfEventLogger, AnEmptySourceTouchesNothing)
-{
+TEST(TfEventLogger, AnEmptySourceTouchesNothing) {
     CEventLogger logger("", "tfmessages.dll");
     EXPECT_EQ(TextValue(kLog, "EventMessageFile"), "<none>");
     EXPECT_EQ(logger.Remove(), ERROR_INVALID_PARAMETER);

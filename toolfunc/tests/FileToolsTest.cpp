@@ -6,8 +6,7 @@
 
 using tftest::ScratchDir;
 
-TEST(TfFileTools, FileFacts)
-{
+TEST(TfFileTools, FileFacts) {
     ScratchDir dir;
     ASSERT_TRUE(tftest::WriteFileBytes(dir.File("a.txt"), std::string(1234, 'a')));
     EXPECT_TRUE(IsDirectory(dir.Path().c_str()));
@@ -17,8 +16,7 @@ TEST(TfFileTools, FileFacts)
     EXPECT_EQ(GetFileSize32(dir.File("*.txt").c_str()), 1234u);  // first match
     EXPECT_EQ(GetFileSize32(dir.File("none").c_str()), 0u);
 
-    HANDLE h = CreateFileA(dir.File("a.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ, NULL,
-                           OPEN_EXISTING, 0, NULL);
+    HANDLE h = CreateFileA(dir.File("a.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     FILETIME ft = {0x12345600, 0x01D5ABCD};
     SetFileTime(h, NULL, NULL, &ft);
@@ -29,8 +27,7 @@ TEST(TfFileTools, FileFacts)
     EXPECT_EQ(GetFileWriteTime(dir.File("none").c_str()), 0u);
 }
 
-TEST(TfFileTools, DirectoryTreesAndChains)
-{
+TEST(TfFileTools, DirectoryTreesAndChains) {
     ScratchDir dir;
     std::string tree = dir.File("tree");
     ASSERT_TRUE(CreateDirectoryChain((tree + "\\a\\b\\c").c_str()));
@@ -58,13 +55,13 @@ TEST(TfFileTools, DirectoryTreesAndChains)
     EXPECT_EQ(RemoveDirectoryChain((chain + "\\x").c_str()), 2);
 }
 
-TEST(TfFileTools, WindowTextRoundTripByteForByte)
-{
+TEST(TfFileTools, WindowTextRoundTripByteForByte) {
     ScratchDir dir;
-    HWND text = CreateWindowExA(0, "STATIC", "", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, NULL, NULL,
-                                NULL, NULL);
+    HWND text = CreateWindowExA(0, "STATIC", "", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, NULL, NULL, NULL, NULL);
     ASSERT_NE(text, (HWND)NULL);
-    const std::string content = "line1\r\nline2\tx\r\nGr\xfc\xdf" "e";
+    const std::string content =
+        "line1\r\nline2\tx\r\nGr\xfc\xdf"
+        "e";
     tftest::WriteFileBytes(dir.File("in.txt"), content);
     EXPECT_TRUE(LoadFileToWindow(text, dir.File("in.txt").c_str()));
     char back[256] = "";
@@ -82,8 +79,7 @@ TEST(TfFileTools, WindowTextRoundTripByteForByte)
     DestroyWindow(text);
 }
 
-TEST(TfFileTools, CopyFilesToSystemAndBack)
-{
+TEST(TfFileTools, CopyFilesToSystemAndBack) {
     const std::string stem = tftest::UniqueName("tf_copy_");
     const std::string a = stem + "_a.dll", b = stem + "_b.exe", help = stem + ".chm";
     const std::string exe = tftest::ExeDir(), system = tftest::SystemDir() + "\\";
@@ -106,17 +102,15 @@ TEST(TfFileTools, CopyFilesToSystemAndBack)
     EXPECT_FALSE(tftest::FileExists(system + b));
     EXPECT_FALSE(tftest::FileExists(helpDir + help));
     EXPECT_TRUE(tftest::FileExists(exe + a));  // the originals stay
-    for (const std::string& name : {a, b, help})
-        DeleteFileA((exe + name).c_str());
+    for (const std::string& name : {a, b, help}) DeleteFileA((exe + name).c_str());
 }
 
-TEST(TfFileTools, RunProgramReturnsTheProcessId)
-{
+TEST(TfFileTools, RunProgramReturnsTheProcessId) {
     ScratchDir dir;
     tftest::ScopedEnv record("TVX_NOTEPAD_RECORD", dir.File("run.txt"));
     std::string command = "\"" + tftest::ExeDir() + "tf-standin\\NOTEPAD.exe\" one two";
     EXPECT_NE(RunProgram(command.c_str()), 0u);
-    EXPECT_TRUE(tftest::WaitUntil(
-        [&] { return tftest::ReadFileBytes(dir.File("run.txt")) == command + "\r\n"; }, 5000));
+    EXPECT_TRUE(
+        tftest::WaitUntil([&] { return tftest::ReadFileBytes(dir.File("run.txt")) == command + "\r\n"; }, 5000));
     EXPECT_EQ(RunProgram("tf_no_such_program_anywhere.exe"), 0u);
 }

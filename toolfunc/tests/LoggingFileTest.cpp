@@ -14,8 +14,7 @@ using TOOLFUNC_debug::CLoggingFile;
 namespace {
 
 // Lines of a file, each with its line end as on disk.
-std::vector<std::string> LinesOf(const std::string& bytes)
-{
+std::vector<std::string> LinesOf(const std::string& bytes) {
     std::vector<std::string> lines;
     size_t start = 0;
     while (start < bytes.size()) {
@@ -27,13 +26,11 @@ std::vector<std::string> LinesOf(const std::string& bytes)
     return lines;
 }
 
-std::string Today(const char* separator)
-{
+std::string Today(const char* separator) {
     SYSTEMTIME st;
     GetLocalTime(&st);
     char text[32];
-    snprintf(text, sizeof text, "%02d%s%02d%s%04d", st.wDay, separator, st.wMonth, separator,
-             st.wYear);
+    snprintf(text, sizeof text, "%02d%s%02d%s%04d", st.wDay, separator, st.wMonth, separator, st.wYear);
     return text;
 }
 
@@ -41,8 +38,7 @@ const char kPlainStamp[] = R"(\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d:\d{3} )";
 
 }  // namespace
 
-TEST(TfLoggingFile, BareNamesGoBesideTheProgram)
-{
+TEST(TfLoggingFile, BareNamesGoBesideTheProgram) {
     CLoggingFile log;
     log.SetFileName("tf.log");
     EXPECT_EQ(std::string(log.GetFileName()), tftest::ExeDir() + "tf.log");
@@ -51,12 +47,10 @@ TEST(TfLoggingFile, BareNamesGoBesideTheProgram)
 
     log.SetFileNameWithTime("C:\\logs\\app.log");
     std::string name = log.GetFileName();
-    EXPECT_TRUE(std::regex_match(name, std::regex(R"(C:\\logs\\app_\d{4}_\d\d_\d\d_\d\d_\d\d_\d\d\.log)")))
-        << name;
+    EXPECT_TRUE(std::regex_match(name, std::regex(R"(C:\\logs\\app_\d{4}_\d\d_\d\d_\d\d_\d\d_\d\d\.log)"))) << name;
 }
 
-TEST(TfLoggingFile, PlainLinesCarryTheStampAndEndInCrCrLf)
-{
+TEST(TfLoggingFile, PlainLinesCarryTheStampAndEndInCrCrLf) {
     tftest::ScratchDir dir;
     CLoggingFile log;
     log.SetFileName(dir.File("plain.log").c_str());
@@ -76,8 +70,7 @@ TEST(TfLoggingFile, PlainLinesCarryTheStampAndEndInCrCrLf)
     EXPECT_EQ(lines[0].substr(0, 10), Today("."));
 }
 
-TEST(TfLoggingFile, LevelsFilterAndFileOperations)
-{
+TEST(TfLoggingFile, LevelsFilterAndFileOperations) {
     tftest::ScratchDir dir;
     CLoggingFile log;
     log.Write("no file name yet");  // nothing to write to, nothing happens
@@ -97,8 +90,7 @@ TEST(TfLoggingFile, LevelsFilterAndFileOperations)
     EXPECT_FALSE(tftest::FileExists(dir.File("missing\\x.log")));
 }
 
-TEST(TfLoggingFile, NumberedRingRotatesEmptiesAndWraps)
-{
+TEST(TfLoggingFile, NumberedRingRotatesEmptiesAndWraps) {
     tftest::ScratchDir dir;
     tftest::WriteFileBytes(dir.File("ring0.log"), "old content\r\n");
     {
@@ -106,16 +98,14 @@ TEST(TfLoggingFile, NumberedRingRotatesEmptiesAndWraps)
         log.SetFilePattern(dir.File("ring%d.log").c_str());
         log.SetLinesPerFile(3);
         log.SetFileCount(2);
-        for (int i = 1; i <= 3; ++i)
-            log.WriteNumbered(0, "line %d", i);
+        for (int i = 1; i <= 3; ++i) log.WriteNumbered(0, "line %d", i);
         EXPECT_EQ(std::string(log.GetFileName()), dir.File("ring0.log"));
         std::string first = tftest::ReadFileBytes(dir.File("ring0.log"));
         EXPECT_EQ(first.find("old content"), std::string::npos);  // emptied at line 1
         EXPECT_EQ(LinesOf(first).size(), 3u);
         EXPECT_FALSE(tftest::FileExists(dir.File("ring1.log")));
 
-        for (int i = 4; i <= 7; ++i)
-            log.WriteNumbered(0, "line %d", i);
+        for (int i = 4; i <= 7; ++i) log.WriteNumbered(0, "line %d", i);
         EXPECT_EQ(log.GetLineCount(), 7u);
     }
     std::vector<std::string> ring0 = LinesOf(tftest::ReadFileBytes(dir.File("ring0.log")));
@@ -132,23 +122,20 @@ TEST(TfLoggingFile, NumberedRingRotatesEmptiesAndWraps)
     EXPECT_EQ(ring1[0].substr(0, 10), Today("-"));
 }
 
-TEST(TfLoggingFile, NumberedLevelsAndAPatternWithoutNumber)
-{
+TEST(TfLoggingFile, NumberedLevelsAndAPatternWithoutNumber) {
     tftest::ScratchDir dir;
     CLoggingFile log;
     log.SetFilePattern(dir.File("same.log").c_str());
     log.SetLinesPerFile(2);
     log.WriteNumbered(1, "above the level");
     EXPECT_EQ(log.GetLineCount(), 0u);
-    for (int i = 1; i <= 5; ++i)
-        log.WriteNumbered(0, "entry %d", i);
+    for (int i = 1; i <= 5; ++i) log.WriteNumbered(0, "entry %d", i);
     std::vector<std::string> lines = LinesOf(tftest::ReadFileBytes(dir.File("same.log")));
     ASSERT_EQ(lines.size(), 1u);  // emptied at lines 3 and 5
     EXPECT_NE(lines[0].find("entry 5"), std::string::npos);
 }
 
-TEST(TfLoggingFile, LinesFromManyThreadsAndObjectsNeverMix)
-{
+TEST(TfLoggingFile, LinesFromManyThreadsAndObjectsNeverMix) {
     tftest::ScratchDir dir;
     CLoggingFile shared, other;
     shared.SetFileName(dir.File("shared.log").c_str());
@@ -159,28 +146,23 @@ TEST(TfLoggingFile, LinesFromManyThreadsAndObjectsNeverMix)
         threads.emplace_back([&, t] {
             for (int i = 0; i < 100; ++i) {
                 shared.Write("thread %d line %d %s", t, i, payload.c_str());
-                if (t == 0)
-                    other.Write("other %d", i);
+                if (t == 0) other.Write("other %d", i);
             }
         });
     }
-    for (std::thread& t : threads)
-        t.join();
+    for (std::thread& t : threads) t.join();
 
     std::regex sharedLine(std::string(kPlainStamp) + "thread \\d line \\d+ " + payload + "\r\r\n");
     std::vector<std::string> lines = LinesOf(tftest::ReadFileBytes(dir.File("shared.log")));
     ASSERT_EQ(lines.size(), 400u);
-    for (const std::string& line : lines)
-        ASSERT_TRUE(std::regex_match(line, sharedLine)) << line;
+    for (const std::string& line : lines) ASSERT_TRUE(std::regex_match(line, sharedLine)) << line;
     std::regex otherLine(std::string(kPlainStamp) + "other \\d+\r\r\n");
     lines = LinesOf(tftest::ReadFileBytes(dir.File("other.log")));
     ASSERT_EQ(lines.size(), 100u);
-    for (const std::string& line : lines)
-        ASSERT_TRUE(std::regex_match(line, otherLine)) << line;
+    for (const std::string& line : lines) ASSERT_TRUE(std::regex_match(line, otherLine)) << line;
 }
 
-TEST(TfLoggingFile, ShowInEditorStartsNotepadWithTheFile)
-{
+TEST(TfLoggingFile, ShowInEditorStartsNotepadWithTheFile) {
     tftest::ScratchDir dir;
     tftest::ScopedEnv record("TVX_NOTEPAD_RECORD", dir.File("notepad.txt"));
     char previous[MAX_PATH] = "";
@@ -193,8 +175,6 @@ TEST(TfLoggingFile, ShowInEditorStartsNotepadWithTheFile)
     SetCurrentDirectoryA(previous);
     EXPECT_NE(pid, 0u);
     ASSERT_TRUE(tftest::WaitUntil(
-        [&] { return tftest::ReadFileBytes(dir.File("notepad.txt")).find('\n') != std::string::npos; },
-        5000));
-    EXPECT_EQ(tftest::ReadFileBytes(dir.File("notepad.txt")),
-              "NOTEPAD.EXE " + dir.File("shown.log") + "\r\n");
+        [&] { return tftest::ReadFileBytes(dir.File("notepad.txt")).find('\n') != std::string::npos; }, 5000));
+    EXPECT_EQ(tftest::ReadFileBytes(dir.File("notepad.txt")), "NOTEPAD.EXE " + dir.File("shown.log") + "\r\n");
 }

@@ -9,17 +9,14 @@ namespace {
 
 const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
-std::string StoredText(HKEY root, const char* key, const char* name)
-{
+std::string StoredText(HKEY root, const char* key, const char* name) {
     DWORD type = 0;
     std::string bytes;
-    if (!tftest::ReadRegValue(root, key, name, &type, &bytes))
-        return std::string();
+    if (!tftest::ReadRegValue(root, key, name, &type, &bytes)) return std::string();
     return std::string(bytes.c_str());
 }
 
-std::string ProfileValue(const std::string& file, const char* section, const char* key)
-{
+std::string ProfileValue(const std::string& file, const char* section, const char* key) {
     char text[256] = "";
     GetPrivateProfileStringA(section, key, "<none>", text, sizeof text, file.c_str());
     return text;
@@ -27,8 +24,7 @@ std::string ProfileValue(const std::string& file, const char* section, const cha
 
 }  // namespace
 
-TEST(TfPaths, ProgramAndModulePaths)
-{
+TEST(TfPaths, ProgramAndModulePaths) {
     const std::string dir = tftest::ExeDir();
     EXPECT_EQ(std::string(GetExeDirectory()), dir);
     EXPECT_EQ(std::string(GetProgramPath()), dir + "toolfunc_tests.exe");
@@ -44,8 +40,7 @@ TEST(TfPaths, ProgramAndModulePaths)
     EXPECT_EQ(std::string(QuotePath(longest.c_str())), "\"" + longest + "\"");
 }
 
-TEST(TfPaths, ShellFoldersAreReadAsStored)
-{
+TEST(TfPaths, ShellFoldersAreReadAsStored) {
     struct Case {
         const char* (*get)();
         HKEY root;
@@ -57,27 +52,26 @@ TEST(TfPaths, ShellFoldersAreReadAsStored)
         {GetShellFolderDesktop, HKEY_CURRENT_USER, kShellFolders, "Desktop"},
         {GetShellFolderStartup, HKEY_CURRENT_USER, kShellFolders, "Startup"},
         {GetShellFolderPrograms, HKEY_CURRENT_USER, kShellFolders, "Programs"},
-        {GetShellFolderProgramFiles, HKEY_LOCAL_MACHINE,
-         "Software\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir"},
+        {GetShellFolderProgramFiles, HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion",
+         "ProgramFilesDir"},
     };
     for (const Case& c : cases) {
         std::string stored = StoredText(c.root, c.key, c.name);
         EXPECT_FALSE(stored.empty()) << c.name;
         EXPECT_EQ(std::string(c.get()), stored) << c.name;
     }
-    EXPECT_EQ(std::string(GetAppDataFile("tf.ini")), StoredText(HKEY_CURRENT_USER, kShellFolders, "AppData") + "\\tf.ini");
+    EXPECT_EQ(std::string(GetAppDataFile("tf.ini")),
+              StoredText(HKEY_CURRENT_USER, kShellFolders, "AppData") + "\\tf.ini");
 }
 
 class TfSettingsFile : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         m_name = tftest::UniqueName("tf_settings_") + ".ini";
         m_inExe = tftest::ExeDir() + m_name;
         m_inWindows = tftest::WindowsDir() + "\\" + m_name;
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         for (const std::string& path : {m_inExe, m_inWindows}) {
             SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
             DeleteFileA(path.c_str());
@@ -86,8 +80,7 @@ protected:
     std::string m_name, m_inExe, m_inWindows;
 };
 
-TEST_F(TfSettingsFile, ProgramDirectoryWinsAndGetsTheTestSection)
-{
+TEST_F(TfSettingsFile, ProgramDirectoryWinsAndGetsTheTestSection) {
     ASSERT_TRUE(tftest::WriteFileBytes(m_inExe, "[General]\r\nPort=1234\r\n"));
     ASSERT_TRUE(tftest::WriteFileBytes(m_inWindows, "[General]\r\n"));
     EXPECT_EQ(std::string(FindSettingsFile(m_name.c_str())), m_inExe);
@@ -97,8 +90,7 @@ TEST_F(TfSettingsFile, ProgramDirectoryWinsAndGetsTheTestSection)
     EXPECT_EQ(tftest::ReadFileBytes(m_inWindows).find("[Test]"), std::string::npos);
 }
 
-TEST_F(TfSettingsFile, UnwritableOrMissingFilesFallThrough)
-{
+TEST_F(TfSettingsFile, UnwritableOrMissingFilesFallThrough) {
     ASSERT_TRUE(tftest::WriteFileBytes(m_inExe, "[General]\r\n"));
     ASSERT_TRUE(tftest::WriteFileBytes(m_inWindows, "[General]\r\n"));
     // Held open without sharing: it exists but cannot be written.
@@ -116,8 +108,7 @@ TEST_F(TfSettingsFile, UnwritableOrMissingFilesFallThrough)
     EXPECT_FALSE(tftest::FileExists(appDataPath));  // the last candidate is not tested
 }
 
-TEST_F(TfSettingsFile, IntegersInProfileFiles)
-{
+TEST_F(TfSettingsFile, IntegersInProfileFiles) {
     const char* file = m_inExe.c_str();
     EXPECT_TRUE(WriteIniInt("General", "Port", file, 25001));
     EXPECT_TRUE(WriteIniInt("General", "Delay", file, -7));

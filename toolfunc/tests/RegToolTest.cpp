@@ -11,13 +11,11 @@ namespace {
 class TfRegTool : public ::testing::Test {
 protected:
     void SetUp() override { m_path = "Software\\TelvarixToolfuncTest\\" + tftest::UniqueName("reg"); }
-    void TearDown() override
-    {
+    void TearDown() override {
         tftest::DeleteRegTree(HKEY_CURRENT_USER, m_path);
         RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\TelvarixToolfuncTest");  // if now empty
     }
-    std::string RegQuery(const std::string& args)
-    {
+    std::string RegQuery(const std::string& args) {
         return tftest::RunCapture("reg.exe query \"HKCU\\" + m_path + "\" " + args);
     }
     std::string m_path;
@@ -25,8 +23,7 @@ protected:
 
 }  // namespace
 
-TEST_F(TfRegTool, OpenCreatesMissingKeysOpenExistingDoesNot)
-{
+TEST_F(TfRegTool, OpenCreatesMissingKeysOpenExistingDoesNot) {
     CRegTool reg;
     EXPECT_EQ(reg.OpenExisting(HKEY_CURRENT_USER, m_path.c_str()), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(reg.GetKey(), (HKEY)NULL);
@@ -45,8 +42,7 @@ TEST_F(TfRegTool, OpenCreatesMissingKeysOpenExistingDoesNot)
     EXPECT_EQ(reg.OpenExisting(HKEY_CURRENT_USER, m_path.c_str()), ERROR_SUCCESS);
 }
 
-TEST_F(TfRegTool, ValuesAreStoredWithTheirTypesAndSizes)
-{
+TEST_F(TfRegTool, ValuesAreStoredWithTheirTypesAndSizes) {
     CRegTool reg;
     ASSERT_EQ(reg.Open(HKEY_CURRENT_USER, m_path.c_str()), ERROR_SUCCESS);
     EXPECT_EQ(reg.SetString("Name", "Wert 1"), ERROR_SUCCESS);
@@ -87,8 +83,7 @@ TEST_F(TfRegTool, ValuesAreStoredWithTheirTypesAndSizes)
     EXPECT_EQ(reg.GetBinary("Blob", back, 2), ERROR_MORE_DATA);
 }
 
-TEST_F(TfRegTool, GetStringDefaultsAndOddValues)
-{
+TEST_F(TfRegTool, GetStringDefaultsAndOddValues) {
     CRegTool reg;
     ASSERT_EQ(reg.Open(HKEY_CURRENT_USER, m_path.c_str()), ERROR_SUCCESS);
     reg.SetString("Empty", "");
@@ -118,8 +113,7 @@ TEST_F(TfRegTool, GetStringDefaultsAndOddValues)
     EXPECT_EQ(value, 99u);
 }
 
-TEST_F(TfRegTool, SubKeysAreCreatedAndDeletedOneByOne)
-{
+TEST_F(TfRegTool, SubKeysAreCreatedAndDeletedOneByOne) {
     CRegTool reg;
     ASSERT_EQ(reg.Open(HKEY_CURRENT_USER, m_path.c_str()), ERROR_SUCCESS);
     EXPECT_EQ(reg.CreateSubKey("Leaf"), ERROR_SUCCESS);
@@ -138,8 +132,7 @@ TEST_F(TfRegTool, SubKeysAreCreatedAndDeletedOneByOne)
     EXPECT_EQ(reg.GetKey(), (HKEY)NULL);
 }
 
-TEST_F(TfRegTool, DeleteKeyTreeRemovesEveryLevel)
-{
+TEST_F(TfRegTool, DeleteKeyTreeRemovesEveryLevel) {
     CRegTool reg;
     ASSERT_EQ(reg.Open(HKEY_CURRENT_USER, (m_path + "\\Tree\\A\\A1").c_str()), ERROR_SUCCESS);
     reg.SetString("v", "1");

@@ -13,32 +13,26 @@ namespace {
 
 // Whether the file can be opened now: the guarded handle shares nothing, so it is refused
 // while that handle is open.
-bool CanOpenAlone(const std::string& path)
-{
+bool CanOpenAlone(const std::string& path) {
     HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
+    if (h == INVALID_HANDLE_VALUE) return false;
     CloseHandle(h);
     return true;
 }
 
-HANDLE OpenAlone(const std::string& path)
-{
+HANDLE OpenAlone(const std::string& path) {
     return CreateFileA(path.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
 }
 
-DWORD WINAPI TryLock(LPVOID pLock)
-{
+DWORD WINAPI TryLock(LPVOID pLock) {
     CRITICAL_SECTION* cs = static_cast<CRITICAL_SECTION*>(pLock);
-    if (!TryEnterCriticalSection(cs))
-        return 0;
+    if (!TryEnterCriticalSection(cs)) return 0;
     LeaveCriticalSection(cs);
     return 1;
 }
 
 // Whether another thread can take the section now.
-bool FreeForOthers(CRITICAL_SECTION* cs)
-{
+bool FreeForOthers(CRITICAL_SECTION* cs) {
     HANDLE h = CreateThread(NULL, 0, TryLock, cs, 0, NULL);
     WaitForSingleObject(h, 5000);
     DWORD dwFree = 0;
@@ -49,8 +43,7 @@ bool FreeForOthers(CRITICAL_SECTION* cs)
 
 }  // namespace
 
-TEST(TfScopedGuards, FileHandleClosesOnceAndMovesOn)
-{
+TEST(TfScopedGuards, FileHandleClosesOnceAndMovesOn) {
     ScratchDir dir;
     const std::string path = dir.File("guarded.txt");
     ASSERT_TRUE(tftest::WriteFileBytes(path, "x"));
@@ -87,8 +80,7 @@ TEST(TfScopedGuards, FileHandleClosesOnceAndMovesOn)
     EXPECT_FALSE(missing);
 }
 
-TEST(TfScopedGuards, ClosingKeepsTheLastError)
-{
+TEST(TfScopedGuards, ClosingKeepsTheLastError) {
     WSADATA wsa;
     ASSERT_EQ(WSAStartup(MAKEWORD(2, 0), &wsa), 0);
     {
@@ -110,8 +102,7 @@ TEST(TfScopedGuards, ClosingKeepsTheLastError)
     WSACleanup();
 }
 
-TEST(TfScopedGuards, SocketIsClosed)
-{
+TEST(TfScopedGuards, SocketIsClosed) {
     WSADATA wsa;
     ASSERT_EQ(WSAStartup(MAKEWORD(2, 0), &wsa), 0);
     SOCKET raw;
@@ -128,8 +119,7 @@ TEST(TfScopedGuards, SocketIsClosed)
     WSACleanup();
 }
 
-TEST(TfScopedGuards, LockIsHeldForTheScopeOrUntilReset)
-{
+TEST(TfScopedGuards, LockIsHeldForTheScopeOrUntilReset) {
     CRITICAL_SECTION cs;
     InitializeCriticalSection(&cs);
     {
@@ -145,9 +135,7 @@ TEST(TfScopedGuards, LockIsHeldForTheScopeOrUntilReset)
     {
         // Taken again by the same thread: the section stays held until the outer guard goes.
         tvx::ScopedLock outer(&cs);
-        {
-            tvx::ScopedLock inner(&cs);
-        }
+        { tvx::ScopedLock inner(&cs); }
         EXPECT_FALSE(FreeForOthers(&cs));
     }
     EXPECT_TRUE(FreeForOthers(&cs));

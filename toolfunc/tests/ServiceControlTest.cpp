@@ -20,14 +20,12 @@ struct Config {
     std::string path, display, account, dependencies;
 };
 
-Config ReadConfig(const char* name)
-{
+Config ReadConfig(const char* name) {
     Config config;
     std::vector<char> buffer(8192);
     auto* q = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer.data());
     DWORD needed = 0;
-    if (!ServiceQueryConfig(name, q, static_cast<DWORD>(buffer.size()), &needed))
-        return config;
+    if (!ServiceQueryConfig(name, q, static_cast<DWORD>(buffer.size()), &needed)) return config;
     config.read = true;
     config.type = q->dwServiceType;
     config.start = q->dwStartType;
@@ -38,27 +36,22 @@ Config ReadConfig(const char* name)
     // The registry holds the list as stored (the query does not return it on every platform).
     DWORD type = 0;
     std::string bytes;
-    if (tftest::ReadRegValue(HKEY_LOCAL_MACHINE, kServicesKey + std::string(name), "DependOnService",
-                             &type, &bytes)) {
-        for (const char* d = bytes.c_str(); *d; d += strlen(d) + 1)
-            config.dependencies += std::string(d) + ";";
+    if (tftest::ReadRegValue(HKEY_LOCAL_MACHINE, kServicesKey + std::string(name), "DependOnService", &type, &bytes)) {
+        for (const char* d = bytes.c_str(); *d; d += strlen(d) + 1) config.dependencies += std::string(d) + ";";
     }
     return config;
 }
 
 // The description as the service manager stored it.
-std::string Description(const char* name)
-{
+std::string Description(const char* name) {
     DWORD type = 0;
     std::string bytes;
-    if (!tftest::ReadRegValue(HKEY_LOCAL_MACHINE, kServicesKey + std::string(name), "Description",
-                              &type, &bytes))
+    if (!tftest::ReadRegValue(HKEY_LOCAL_MACHINE, kServicesKey + std::string(name), "Description", &type, &bytes))
         return std::string();
     return bytes.c_str();
 }
 
-bool WaitForState(const char* name, DWORD state)
-{
+bool WaitForState(const char* name, DWORD state) {
     return tftest::WaitUntil([&] { return ServiceGetState(name) == state; }, 10000, 50);
 }
 
@@ -66,8 +59,7 @@ class TfService : public ::testing::Test {
 protected:
     void SetUp() override { RemoveLeftovers(); }
     void TearDown() override { RemoveLeftovers(); }
-    static void RemoveLeftovers()
-    {
+    static void RemoveLeftovers() {
         if (ServiceExists(kService)) {
             ServiceControl(SERVICE_CONTROL_STOP, kService, SC_MANAGER_ALL_ACCESS, SERVICE_ALL_ACCESS);
             WaitForState(kService, SERVICE_STOPPED);
@@ -81,8 +73,7 @@ protected:
 
 }  // namespace
 
-TEST_F(TfService, MissingServiceGivesZeroesAndClearsTheLastError)
-{
+TEST_F(TfService, MissingServiceGivesZeroesAndClearsTheLastError) {
     SetLastError(ERROR_ACCESS_DENIED);
     EXPECT_EQ(ServiceGetState("TvxNoSuchService"), 0u);
     EXPECT_EQ(GetLastError(), 0u);
@@ -91,11 +82,10 @@ TEST_F(TfService, MissingServiceGivesZeroesAndClearsTheLastError)
     EXPECT_FALSE(ServiceDelete("TvxNoSuchService"));
 }
 
-TEST_F(TfService, InstallStartInterrogateStopDelete)
-{
+TEST_F(TfService, InstallStartInterrogateStopDelete) {
     SetLastError(ERROR_INVALID_FUNCTION);
-    ASSERT_TRUE(ServiceInstall(SERVICE_INTERACTIVE_PROCESS, kService, ServiceProgram().c_str(),
-                               SERVICE_DEMAND_START, "RpcSs\0", "Ein Testdienst.", "TF Testdienst"));
+    ASSERT_TRUE(ServiceInstall(SERVICE_INTERACTIVE_PROCESS, kService, ServiceProgram().c_str(), SERVICE_DEMAND_START,
+                               "RpcSs\0", "Ein Testdienst.", "TF Testdienst"));
     EXPECT_EQ(GetLastError(), 0u);
     EXPECT_TRUE(ServiceExists(kService));
     Config config = ReadConfig(kService);
@@ -116,11 +106,10 @@ TEST_F(TfService, InstallStartInterrogateStopDelete)
     ASSERT_TRUE(WaitForState(kService, SERVICE_RUNNING));
     EXPECT_NE(Events().find("start"), std::string::npos);
     EXPECT_EQ(ServiceGetState(kService), static_cast<DWORD>(SERVICE_RUNNING));
-    EXPECT_TRUE(tftest::WaitUntil([] { return Events().find("interrogate") != std::string::npos; }, 3000))
-        << Events();
+    EXPECT_TRUE(tftest::WaitUntil([] { return Events().find("interrogate") != std::string::npos; }, 3000)) << Events();
 
-    EXPECT_TRUE(ServiceControl(SERVICE_CONTROL_STOP, kService, SC_MANAGER_CONNECT,
-                               SERVICE_STOP | SERVICE_QUERY_STATUS));
+    EXPECT_TRUE(
+        ServiceControl(SERVICE_CONTROL_STOP, kService, SC_MANAGER_CONNECT, SERVICE_STOP | SERVICE_QUERY_STATUS));
     EXPECT_TRUE(WaitForState(kService, SERVICE_STOPPED));
     EXPECT_NE(Events().find("stop"), std::string::npos);
     EXPECT_FALSE(ServiceControl(SERVICE_CONTROL_STOP, kService, SC_MANAGER_CONNECT,
@@ -131,10 +120,8 @@ TEST_F(TfService, InstallStartInterrogateStopDelete)
     DeleteFileA((ServiceProgram() + ".events").c_str());
 }
 
-TEST_F(TfService, BareProgramNameAndDefaults)
-{
-    ASSERT_TRUE(ServiceInstall(0, kService, "tf_bare_program.exe", SERVICE_DEMAND_START, NULL,
-                               NULL, NULL));
+TEST_F(TfService, BareProgramNameAndDefaults) {
+    ASSERT_TRUE(ServiceInstall(0, kService, "tf_bare_program.exe", SERVICE_DEMAND_START, NULL, NULL, NULL));
     Config config = ReadConfig(kService);
     ASSERT_TRUE(config.read);
     EXPECT_EQ(config.path, tftest::SystemDir() + "\\tf_bare_program.exe");
@@ -147,14 +134,11 @@ TEST_F(TfService, BareProgramNameAndDefaults)
     EXPECT_EQ(std::string(ServiceImagePath(kService)), tftest::ExeDir() + "toolfunc_tests.exe");
 
     SetLastError(0);
-    EXPECT_FALSE(ServiceInstall(0, kService, "tf_bare_program.exe", SERVICE_DEMAND_START, NULL,
-                                NULL, NULL));
+    EXPECT_FALSE(ServiceInstall(0, kService, "tf_bare_program.exe", SERVICE_DEMAND_START, NULL, NULL, NULL));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SERVICE_EXISTS));
-
 }
 
-TEST_F(TfService, QuotedImagePathIsReadWithoutItsQuotes)
-{
+TEST_F(TfService, QuotedImagePathIsReadWithoutItsQuotes) {
     // As an installer registers a program whose path holds a blank.
     const std::string quoted = "\"" + ServiceProgram() + "\" -k test";
     ASSERT_TRUE(ServiceInstall(0, kService, quoted.c_str(), SERVICE_DEMAND_START, NULL, NULL, NULL));
@@ -162,16 +146,14 @@ TEST_F(TfService, QuotedImagePathIsReadWithoutItsQuotes)
     EXPECT_EQ(std::string(ServiceImagePath(kService)), ServiceProgram());
 }
 
-TEST_F(TfService, ImagePathOfAMissingServiceCreatesItsKey)
-{
+TEST_F(TfService, ImagePathOfAMissingServiceCreatesItsKey) {
     const std::string name = tftest::UniqueName("TvxToolfuncNoSvc");
     EXPECT_EQ(std::string(ServiceImagePath(name.c_str())), tftest::ExeDir() + "toolfunc_tests.exe");
     EXPECT_TRUE(tftest::RegKeyExists(HKEY_LOCAL_MACHINE, kServicesKey + name));
     tftest::DeleteRegTree(HKEY_LOCAL_MACHINE, kServicesKey + name);
 }
 
-TEST_F(TfService, TapiSrvIsMovedIntoItsOwnProcess)
-{
+TEST_F(TfService, TapiSrvIsMovedIntoItsOwnProcess) {
     const char* tapi = "tapisrv";
     bool existed = ServiceExists(tapi);
     DWORD originalType = SERVICE_WIN32_SHARE_PROCESS;
@@ -180,10 +162,9 @@ TEST_F(TfService, TapiSrvIsMovedIntoItsOwnProcess)
     } else {
         SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_CREATE_SERVICE);
         ASSERT_NE(manager, (SC_HANDLE)NULL);
-        SC_HANDLE service = CreateServiceA(manager, tapi, "Telephony", SERVICE_ALL_ACCESS,
-                                           SERVICE_WIN32_SHARE_PROCESS, SERVICE_DEMAND_START,
-                                           SERVICE_ERROR_IGNORE, "C:\\windows\\system32\\svchost.exe -k tapisrv",
-                                           NULL, NULL, NULL, NULL, NULL);
+        SC_HANDLE service = CreateServiceA(
+            manager, tapi, "Telephony", SERVICE_ALL_ACCESS, SERVICE_WIN32_SHARE_PROCESS, SERVICE_DEMAND_START,
+            SERVICE_ERROR_IGNORE, "C:\\windows\\system32\\svchost.exe -k tapisrv", NULL, NULL, NULL, NULL, NULL);
         ASSERT_NE(service, (SC_HANDLE)NULL);
         CloseServiceHandle(service);
         CloseServiceHandle(manager);

@@ -13,8 +13,7 @@ using namespace TOOLFUNC_service;
 
 namespace {
 
-HWND MakeWindow(const char* title, DWORD style, HWND parent = NULL)
-{
+HWND MakeWindow(const char* title, DWORD style, HWND parent = NULL) {
     return CreateWindowExA(0, "STATIC", title, style, 20, 20, 200, 100, parent, NULL, NULL, NULL);
 }
 
@@ -25,9 +24,8 @@ struct Launch {
 };
 std::vector<Launch> g_launches;
 
-HINSTANCE RecordLaunch(HWND owner, const char* verb, const char* file, const char* parameters,
-                       const char* directory, int show)
-{
+HINSTANCE RecordLaunch(HWND owner, const char* verb, const char* file, const char* parameters, const char* directory,
+                       int show) {
     g_launches.push_back({owner, verb ? verb : "<null>", file ? file : "", parameters ? parameters : "",
                           directory ? directory : "<null>", show});
     return reinterpret_cast<HINSTANCE>(33);
@@ -36,7 +34,10 @@ HINSTANCE RecordLaunch(HWND owner, const char* verb, const char* file, const cha
 // Launches are recorded instead of carried out while an object of this class lives.
 class RecordedLaunches {
 public:
-    RecordedLaunches() { g_launches.clear(); m_previous = toolfunc_detail::ReplaceShellLaunch(RecordLaunch); }
+    RecordedLaunches() {
+        g_launches.clear();
+        m_previous = toolfunc_detail::ReplaceShellLaunch(RecordLaunch);
+    }
     ~RecordedLaunches() { toolfunc_detail::ReplaceShellLaunch(m_previous); }
     const std::vector<Launch>& All() const { return g_launches; }
 
@@ -44,10 +45,8 @@ private:
     toolfunc_detail::ShellLaunchProc m_previous;
 };
 
-void SetTimes(const std::string& path, ULONGLONG access, ULONGLONG write)
-{
-    HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, NULL,
-                           OPEN_EXISTING, 0, NULL);
+void SetTimes(const std::string& path, ULONGLONG access, ULONGLONG write) {
+    HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
     FILETIME a = {static_cast<DWORD>(access), static_cast<DWORD>(access >> 32)};
     FILETIME w = {static_cast<DWORD>(write), static_cast<DWORD>(write >> 32)};
     SetFileTime(h, NULL, &a, &w);
@@ -59,8 +58,7 @@ const ULONGLONG k2020 = 132223104000000000ull;
 
 }  // namespace
 
-TEST(TfMarkedWindow, SearchIsDepthFirstAndIncludesTheStart)
-{
+TEST(TfMarkedWindow, SearchIsDepthFirstAndIncludesTheStart) {
     const LONG_PTR marker = 0x7A000000 + GetCurrentProcessId();
     HWND top = MakeWindow("TF Baum", WS_OVERLAPPEDWINDOW);
     HWND a = MakeWindow("A", WS_CHILD, top);
@@ -82,8 +80,7 @@ TEST(TfMarkedWindow, SearchIsDepthFirstAndIncludesTheStart)
     EXPECT_EQ(FindWindowByMarker(GetDesktopWindow(), marker), (HWND)NULL);
 }
 
-TEST(TfApplet, AnOpenMarkedWindowIsBroughtToTheFrontNotStartedAgain)
-{
+TEST(TfApplet, AnOpenMarkedWindowIsBroughtToTheFrontNotStartedAgain) {
     HWND sheet = MakeWindow("TF Applet", WS_OVERLAPPEDWINDOW | WS_VISIBLE);
     HWND other = MakeWindow("TF Anderes", WS_OVERLAPPEDWINDOW | WS_VISIBLE);
     SetWindowLongPtrA(sheet, GWLP_USERDATA, APPLET_WINDOW_MARKER);
@@ -111,28 +108,23 @@ TEST(TfApplet, AnOpenMarkedWindowIsBroughtToTheFrontNotStartedAgain)
     DestroyWindow(other);
 }
 
-TEST(TfApplet, RundllReallyLoadsTheApplet)
-{
+TEST(TfApplet, RundllReallyLoadsTheApplet) {
     tftest::ScratchDir dir;
     tftest::ScopedEnv record("TVX_CPL_RECORD", dir.File("cpl.txt"));
     std::string applet = tftest::ExeDir() + "tf_test_applet.cpl";
     OpenControlPanelApplet(NULL, 0, applet.c_str());
     // CPL_INIT first, CPL_EXIT (7) last.
     ASSERT_TRUE(tftest::WaitUntil(
-        [&] { return tftest::ReadFileBytes(dir.File("cpl.txt")).find("7\r\n") != std::string::npos; },
-        15000))
+        [&] { return tftest::ReadFileBytes(dir.File("cpl.txt")).find("7\r\n") != std::string::npos; }, 15000))
         << tftest::ReadFileBytes(dir.File("cpl.txt"));
     EXPECT_EQ(tftest::ReadFileBytes(dir.File("cpl.txt")).substr(0, 3), "1\r\n");
 }
 
-TEST(TfProtocolFile, TheFileLastAccessedIsOpenedInNotepad)
-{
+TEST(TfProtocolFile, TheFileLastAccessedIsOpenedInNotepad) {
     tftest::ScratchDir dir;
     const std::string program = dir.File("TVXLOGGER.EXE");
-    const char* names[] = {"TVXLOGGER.LOG", "TVXLOGGER_1.LOG", "TVXLOGGER_2.log", "OTHER.LOG",
-                           "TVXLOGGER_9.TXT"};
-    for (const char* name : names)
-        tftest::WriteFileBytes(dir.File(name), name);
+    const char* names[] = {"TVXLOGGER.LOG", "TVXLOGGER_1.LOG", "TVXLOGGER_2.log", "OTHER.LOG", "TVXLOGGER_9.TXT"};
+    for (const char* name : names) tftest::WriteFileBytes(dir.File(name), name);
     // Access order differs from write order: only the access time may decide.
     SetTimes(dir.File("TVXLOGGER.LOG"), k2020 + 2 * kYear, k2020 + 2 * kYear);
     SetTimes(dir.File("TVXLOGGER_1.LOG"), k2020 + 1 * kYear, k2020 + 5 * kYear);

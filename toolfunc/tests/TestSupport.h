@@ -43,7 +43,7 @@ class ScratchDir {
 public:
     ScratchDir();
     ~ScratchDir();
-    const std::string& Path() const { return m_path; }           // without trailing backslash
+    const std::string& Path() const { return m_path; }  // without trailing backslash
     std::string File(const std::string& name) const { return m_path + "\\" + name; }
 
 private:
@@ -54,7 +54,6 @@ private:
 void DeleteRegTree(HKEY root, const std::string& path);
 bool RegKeyExists(HKEY root, const std::string& path);
 // Reads a value: type and raw bytes; false if it cannot be read.
-bool ReadRegValue(HKEY root, const std::string& path, const char* name, DWORD* type,
-                  std::string* bytes);
+bool ReadRegValue(HKEY root, const std::string& path, const char* name, DWORD* type, std::string* bytes);
 
 }  // namespace tftest

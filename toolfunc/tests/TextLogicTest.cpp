@@ -15,8 +15,7 @@ using namespace toolfunc_detail;
 
 namespace {
 
-std::string Normalized(const std::string& text, const char* ending, size_t capacity = 64)
-{
+std::string Normalized(const std::string& text, const char* ending, size_t capacity = 64) {
     char buffer[4096];
     snprintf(buffer, sizeof buffer, "%s", text.c_str());
     NormalizeLineEnd(buffer, capacity, ending);
@@ -25,33 +24,29 @@ std::string Normalized(const std::string& text, const char* ending, size_t capac
 
 }  // namespace
 
-TEST(TfLineEnd, DebuggerLinesEndInOneLf)
-{
+TEST(TfLineEnd, DebuggerLinesEndInOneLf) {
     EXPECT_EQ(Normalized("abc", "\n"), "abc\n");
     EXPECT_EQ(Normalized("abc\r\n", "\n"), "abc\n");
-    EXPECT_EQ(Normalized("abc\n", "\n"), "abc\n\n");   // a lone LF stays
-    EXPECT_EQ(Normalized("\n", "\n"), "\n\n");         // one character: kept
-    EXPECT_EQ(Normalized("\r\n", "\n"), "\n");         // two characters: cut
+    EXPECT_EQ(Normalized("abc\n", "\n"), "abc\n\n");  // a lone LF stays
+    EXPECT_EQ(Normalized("\n", "\n"), "\n\n");        // one character: kept
+    EXPECT_EQ(Normalized("\r\n", "\n"), "\n");        // two characters: cut
     EXPECT_EQ(Normalized("", "\n"), "\n");
     EXPECT_EQ(Normalized("a\r", "\n"), "a\r\n");
     EXPECT_EQ(Normalized("x\r\n\r\n", "\n"), "x\r\n\n");  // only one CR LF goes
 }
 
-TEST(TfLineEnd, PlainLogLinesEndInCrLf)
-{
+TEST(TfLineEnd, PlainLogLinesEndInCrLf) {
     EXPECT_EQ(Normalized("abc\r\n", "\r\n"), "abc\r\n");
     EXPECT_EQ(Normalized("abc\n", "\r\n"), "abc\n\r\n");
 }
 
-TEST(TfLineEnd, FullBufferStillEndsTheLine)
-{
+TEST(TfLineEnd, FullBufferStillEndsTheLine) {
     EXPECT_EQ(Normalized("abcdefg", "\n", 8), "abcdef\n");
     EXPECT_EQ(Normalized("abcdefg", "\r\n", 8), "abcde\r\n");
     EXPECT_EQ(Normalized("abcde\r\n", "\n", 8), "abcde\n");
 }
 
-TEST(TfPathSplit, SplitsLikeTheRuntime)
-{
+TEST(TfPathSplit, SplitsLikeTheRuntime) {
     struct Case {
         const char *path, *drive, *dir, *base, *ext;
     } cases[] = {
@@ -79,8 +74,7 @@ TEST(TfPathSplit, SplitsLikeTheRuntime)
     EXPECT_FALSE(HasLocation(nullptr));
 }
 
-TEST(TfPathText, BackslashesAtTheEnd)
-{
+TEST(TfPathText, BackslashesAtTheEnd) {
     char path[260] = "C:\\dir";
     EXPECT_STREQ(AddBackslash(path), "C:\\dir\\");
     EXPECT_STREQ(AddBackslash(path), "C:\\dir\\");  // already there: unchanged
@@ -99,8 +93,7 @@ TEST(TfPathText, BackslashesAtTheEnd)
     EXPECT_EQ(full[258], '\\');
 }
 
-TEST(TfIniValue, DecimalLikeTheRuntime)
-{
+TEST(TfIniValue, DecimalLikeTheRuntime) {
     EXPECT_EQ(IniTextToInt(""), 0);
     EXPECT_EQ(IniTextToInt(nullptr), 0);
     EXPECT_EQ(IniTextToInt("42"), 42);
@@ -113,8 +106,7 @@ TEST(TfIniValue, DecimalLikeTheRuntime)
     EXPECT_EQ(IniTextToInt("-99999999999999999999"), INT_MIN);
 }
 
-TEST(TfLogFormat, TimeStampsAndNames)
-{
+TEST(TfLogFormat, TimeStampsAndNames) {
     StampTime t = {2026, 12, 7, 4, 10, 0, 123};
     char text[128];
     FormatPlainStamp(t, text, sizeof text);
@@ -133,8 +125,7 @@ TEST(TfLogFormat, TimeStampsAndNames)
     EXPECT_STREQ(path, "app_S");
 }
 
-TEST(TfLogFormat, RingFileNamesTakeOnlyTheFirstIntegerConversion)
-{
+TEST(TfLogFormat, RingFileNamesTakeOnlyTheFirstIntegerConversion) {
     char name[260];
     FormatRingFileName("C:\\l\\ring%d.log", 3, name, sizeof name);
     EXPECT_STREQ(name, "C:\\l\\ring3.log");
@@ -153,8 +144,7 @@ TEST(TfLogFormat, RingFileNamesTakeOnlyTheFirstIntegerConversion)
 }
 
 // Patterns written for a long counter must still give each file of the ring its own name.
-TEST(TfLogFormat, RingFileNamesNumberLongConversions)
-{
+TEST(TfLogFormat, RingFileNamesNumberLongConversions) {
     char first[260], second[260];
     FormatRingFileName("C:\\l\\ring%ld.log", 0, first, sizeof first);
     FormatRingFileName("C:\\l\\ring%ld.log", 1, second, sizeof second);
@@ -172,8 +162,7 @@ TEST(TfLogFormat, RingFileNamesNumberLongConversions)
 
 // A width or precision no file name can use is no counter: copied as it stands, at once, instead
 // of padding a gigabyte to keep a buffer's worth of blanks.
-TEST(TfLogFormat, RingFileNamesRefuseHugeFieldWidths)
-{
+TEST(TfLogFormat, RingFileNamesRefuseHugeFieldWidths) {
     char name[260];
     FormatRingFileName("r%999999999d.log", 1, name, sizeof name);
     EXPECT_STREQ(name, "r%999999999d.log");
@@ -185,8 +174,7 @@ TEST(TfLogFormat, RingFileNamesRefuseHugeFieldWidths)
     EXPECT_STREQ(name, "r00000000000000000000000000000001.log");
 }
 
-TEST(TfLogFormat, RingRotatesEveryLinesPerFileAndWraps)
-{
+TEST(TfLogFormat, RingRotatesEveryLinesPerFileAndWraps) {
     struct Case {
         unsigned line;
         bool starts;
@@ -203,8 +191,7 @@ TEST(TfLogFormat, RingRotatesEveryLinesPerFileAndWraps)
     EXPECT_EQ(step.index, 0u);
 }
 
-TEST(TfWindowMath, CentresInTheAreaAndTreatsWideAreasAsTwoScreens)
-{
+TEST(TfWindowMath, CentresInTheAreaAndTreatsWideAreasAsTwoScreens) {
     long x = 0, y = 0;
     CentredOrigin({0, 0, 1024, 768}, 200, 100, x, y);
     EXPECT_EQ(x, 412);

@@ -4,14 +4,11 @@
 
 #include <cstdio>
 
-int main()
-{
+int main() {
     char path[MAX_PATH];
-    if (!GetEnvironmentVariableA("TVX_NOTEPAD_RECORD", path, MAX_PATH))
-        return 1;
+    if (!GetEnvironmentVariableA("TVX_NOTEPAD_RECORD", path, MAX_PATH)) return 1;
     FILE* f = fopen(path, "a");
-    if (!f)
-        return 1;
+    if (!f) return 1;
     fprintf(f, "%s\n", GetCommandLineA());
     fclose(f);
     return 0;

@@ -5,11 +5,9 @@
 
 #include <cstdio>
 
-static void Note(UINT msg)
-{
+static void Note(UINT msg) {
     char path[MAX_PATH];
-    if (!GetEnvironmentVariableA("TVX_CPL_RECORD", path, MAX_PATH))
-        return;
+    if (!GetEnvironmentVariableA("TVX_CPL_RECORD", path, MAX_PATH)) return;
     FILE* f = fopen(path, "a");
     if (f) {
         fprintf(f, "%u\n", msg);
@@ -17,8 +15,7 @@ static void Note(UINT msg)
     }
 }
 
-extern "C" __declspec(dllexport) LONG APIENTRY CPlApplet(HWND, UINT msg, LPARAM, LPARAM lParam2)
-{
+extern "C" __declspec(dllexport) LONG APIENTRY CPlApplet(HWND, UINT msg, LPARAM, LPARAM lParam2) {
     Note(msg);
     switch (msg) {
     case CPL_INQUIRE: {

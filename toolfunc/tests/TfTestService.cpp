@@ -11,8 +11,7 @@ SERVICE_STATUS_HANDLE g_status = NULL;
 SERVICE_STATUS g_state = {};
 HANDLE g_stopEvent = NULL;
 
-void Note(const char* what)
-{
+void Note(const char* what) {
     char path[MAX_PATH] = "";
     GetModuleFileNameA(NULL, path, MAX_PATH);
     std::string events = std::string(path) + ".events";
@@ -23,16 +22,14 @@ void Note(const char* what)
     }
 }
 
-void Report(DWORD state)
-{
+void Report(DWORD state) {
     g_state.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
     g_state.dwCurrentState = state;
     g_state.dwControlsAccepted = state == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP : 0;
     SetServiceStatus(g_status, &g_state);
 }
 
-DWORD WINAPI Handler(DWORD control, DWORD, void*, void*)
-{
+DWORD WINAPI Handler(DWORD control, DWORD, void*, void*) {
     switch (control) {
     case SERVICE_CONTROL_STOP:
         Note("stop");
@@ -48,11 +45,9 @@ DWORD WINAPI Handler(DWORD control, DWORD, void*, void*)
     }
 }
 
-void WINAPI ServiceMain(DWORD, char**)
-{
+void WINAPI ServiceMain(DWORD, char**) {
     g_status = RegisterServiceCtrlHandlerExA("", Handler, NULL);
-    if (!g_status)
-        return;
+    if (!g_status) return;
     g_stopEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
     Note("start");
     Report(SERVICE_RUNNING);
@@ -62,8 +57,7 @@ void WINAPI ServiceMain(DWORD, char**)
 
 }  // namespace
 
-int main()
-{
+int main() {
     char name[] = "";
     SERVICE_TABLE_ENTRYA table[] = {{name, ServiceMain}, {NULL, NULL}};
     return StartServiceCtrlDispatcherA(table) ? 0 : 1;

@@ -10,8 +10,7 @@
 
 TOOLFUNC_DEBUG_PREFIX("TFCHILD: ");
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     const char* mode = argc > 1 ? argv[1] : "";
     if (!strcmp(mode, "levels")) {
         DebugTrace(1, "hidden %d", 1);

@@ -5,23 +5,18 @@
 namespace tftest {
 
 MessageBoxDriver::MessageBoxDriver(const char* caption, int buttonId, DWORD timeoutMs)
-    : m_caption(caption), m_buttonId(buttonId), m_timeoutMs(timeoutMs)
-{
+    : m_caption(caption), m_buttonId(buttonId), m_timeoutMs(timeoutMs) {
     m_thread = std::thread(&MessageBoxDriver::Watch, this);
 }
 
-MessageBoxDriver::~MessageBoxDriver()
-{
+MessageBoxDriver::~MessageBoxDriver() {
     m_stop = true;
-    if (m_thread.joinable())
-        m_thread.join();
+    if (m_thread.joinable()) m_thread.join();
 }
 
-BoxSeen MessageBoxDriver::Finish()
-{
+BoxSeen MessageBoxDriver::Finish() {
     m_stop = true;
-    if (m_thread.joinable())
-        m_thread.join();
+    if (m_thread.joinable()) m_thread.join();
     return m_seen;
 }
 
@@ -32,8 +27,7 @@ struct BoxSearch {
     HWND found;
 };
 
-BOOL CALLBACK FindBox(HWND hwnd, LPARAM lParam)
-{
+BOOL CALLBACK FindBox(HWND hwnd, LPARAM lParam) {
     BoxSearch* search = reinterpret_cast<BoxSearch*>(lParam);
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
@@ -48,13 +42,11 @@ BOOL CALLBACK FindBox(HWND hwnd, LPARAM lParam)
     return TRUE;
 }
 
-BOOL CALLBACK FindIcon(HWND hwnd, LPARAM lParam)
-{
+BOOL CALLBACK FindIcon(HWND hwnd, LPARAM lParam) {
     char cls[32] = "";
     GetClassNameA(hwnd, cls, sizeof cls);
     if (_stricmp(cls, "Static") == 0 && (GetWindowLongA(hwnd, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
-        *reinterpret_cast<HICON*>(lParam) =
-            reinterpret_cast<HICON>(SendMessageA(hwnd, STM_GETICON, 0, 0));
+        *reinterpret_cast<HICON*>(lParam) = reinterpret_cast<HICON>(SendMessageA(hwnd, STM_GETICON, 0, 0));
         return FALSE;
     }
     return TRUE;
@@ -62,8 +54,7 @@ BOOL CALLBACK FindIcon(HWND hwnd, LPARAM lParam)
 
 }  // namespace
 
-void MessageBoxDriver::Watch()
-{
+void MessageBoxDriver::Watch() {
     DWORD start = GetTickCount();
     while (!m_stop && GetTickCount() - start < m_timeoutMs) {
         BoxSearch search = {&m_caption, NULL};
@@ -84,30 +75,25 @@ void MessageBoxDriver::Watch()
     }
 }
 
-DebugRun RunUnderDebugger(const std::string& commandLine, DWORD timeoutMs)
-{
+DebugRun RunUnderDebugger(const std::string& commandLine, DWORD timeoutMs) {
     DebugRun run;
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
     std::vector<char> cmd(commandLine.begin(), commandLine.end());
     cmd.push_back('\0');
-    if (!CreateProcessA(NULL, cmd.data(), NULL, NULL, FALSE, DEBUG_ONLY_THIS_PROCESS, NULL, NULL,
-                        &si, &pi))
-        return run;
+    if (!CreateProcessA(NULL, cmd.data(), NULL, NULL, FALSE, DEBUG_ONLY_THIS_PROCESS, NULL, NULL, &si, &pi)) return run;
 
     DWORD start = GetTickCount();
     while (GetTickCount() - start < timeoutMs) {
         DEBUG_EVENT ev;
-        if (!WaitForDebugEvent(&ev, 500))
-            continue;
+        if (!WaitForDebugEvent(&ev, 500)) continue;
         DWORD status = DBG_CONTINUE;
         switch (ev.dwDebugEventCode) {
         case OUTPUT_DEBUG_STRING_EVENT: {
             std::string text(ev.u.DebugString.nDebugStringLength, '\0');
             SIZE_T got = 0;
-            ReadProcessMemory(pi.hProcess, ev.u.DebugString.lpDebugStringData, &text[0],
-                              text.size(), &got);
+            ReadProcessMemory(pi.hProcess, ev.u.DebugString.lpDebugStringData, &text[0], text.size(), &got);
             text.resize(got);
             if (!text.empty() && text.back() == '\0')  // the length counts the NUL
                 text.pop_back();
@@ -119,12 +105,10 @@ DebugRun RunUnderDebugger(const std::string& commandLine, DWORD timeoutMs)
                 status = DBG_EXCEPTION_NOT_HANDLED;
             break;
         case CREATE_PROCESS_DEBUG_EVENT:
-            if (ev.u.CreateProcessInfo.hFile)
-                CloseHandle(ev.u.CreateProcessInfo.hFile);
+            if (ev.u.CreateProcessInfo.hFile) CloseHandle(ev.u.CreateProcessInfo.hFile);
             break;
         case LOAD_DLL_DEBUG_EVENT:
-            if (ev.u.LoadDll.hFile)
-                CloseHandle(ev.u.LoadDll.hFile);
+            if (ev.u.LoadDll.hFile) CloseHandle(ev.u.LoadDll.hFile);
             break;
         case EXIT_PROCESS_DEBUG_EVENT:
             run.finished = true;
@@ -132,11 +116,9 @@ DebugRun RunUnderDebugger(const std::string& commandLine, DWORD timeoutMs)
             break;
         }
         ContinueDebugEvent(ev.dwProcessId, ev.dwThreadId, status);
-        if (run.finished)
-            break;
+        if (run.finished) break;
     }
-    if (!run.finished)
-        TerminateProcess(pi.hProcess, 1);
+    if (!run.finished) TerminateProcess(pi.hProcess, 1);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
     return run;

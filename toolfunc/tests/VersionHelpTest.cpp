@@ -7,8 +7,7 @@
 #include "toolfunc/RegTool.h"
 #include "toolfunc/VersionInfo.h"
 
-TEST(TfVersion, ReadsTheProgramsOwnResource)
-{
+TEST(TfVersion, ReadsTheProgramsOwnResource) {
     std::string self = tftest::ExeDir() + "toolfunc_tests.exe";
     VS_FIXEDFILEINFO fixed = {};
     EXPECT_STREQ(GetVersionTexts(self.c_str(), &fixed), "1.2.3.4");
@@ -22,44 +21,37 @@ TEST(TfVersion, ReadsTheProgramsOwnResource)
     EXPECT_STREQ(GetModuleVersionText(NULL, VERSION_FILE), "5.6.7.8");
 }
 
-TEST(TfVersion, FallsBackToTheEnglishDescription)
-{
+TEST(TfVersion, FallsBackToTheEnglishDescription) {
     std::string service = tftest::ExeDir() + "tf_test_service.exe";
     EXPECT_STREQ(GetVersionTexts(service.c_str()), "3.0.0.9");
     EXPECT_STREQ(GetFileVersionText(service.c_str(), VERSION_FILE), "3.0.65535.1");
     EXPECT_STREQ(GetFileVersionText(service.c_str(), VERSION_DESCRIPTION), "toolfunc test service");
 }
 
-TEST(TfVersion, NoResourceGivesEmptyTextsAndLeavesTheRecord)
-{
+TEST(TfVersion, NoResourceGivesEmptyTextsAndLeavesTheRecord) {
     std::string self = tftest::ExeDir() + "toolfunc_tests.exe";
     GetVersionTexts(self.c_str());
     std::string bare = tftest::ExeDir() + "tf_trace_child.exe";
     VS_FIXEDFILEINFO fixed;
     memset(&fixed, 0xAB, sizeof fixed);
     EXPECT_STREQ(GetVersionTexts(bare.c_str(), &fixed), "");
-    for (size_t i = 0; i < sizeof fixed; ++i)
-        ASSERT_EQ(reinterpret_cast<unsigned char*>(&fixed)[i], 0xAB) << i;
+    for (size_t i = 0; i < sizeof fixed; ++i) ASSERT_EQ(reinterpret_cast<unsigned char*>(&fixed)[i], 0xAB) << i;
     EXPECT_STREQ(GetFileVersionText(bare.c_str(), VERSION_DESCRIPTION), "");  // area cleared
     EXPECT_STREQ(GetVersionTexts((tftest::ExeDir() + "none.exe").c_str(), &fixed), "");
 }
 
-TEST(TfHelp, BindingIsMadeOnceAndAFailureIsKept)
-{
-    toolfunc_detail::HelpBinding missing("CLSID\\{00000000-0000-0000-0000-00000000F00D}",
-                                         "tf_no_such_help.ocx");
+TEST(TfHelp, BindingIsMadeOnceAndAFailureIsKept) {
+    toolfunc_detail::HelpBinding missing("CLSID\\{00000000-0000-0000-0000-00000000F00D}", "tf_no_such_help.ocx");
     EXPECT_EQ(missing.Get(), nullptr);
     EXPECT_EQ(missing.Get(), nullptr);
     EXPECT_EQ(missing.Attempts(), 1);
 
-    toolfunc_detail::HelpBinding real(
-        "CLSID\\{ADB880A6-D8FF-11CF-9377-00AA003B7A11}\\InprocServer32", NULL);
+    toolfunc_detail::HelpBinding real("CLSID\\{ADB880A6-D8FF-11CF-9377-00AA003B7A11}\\InprocServer32", NULL);
     EXPECT_NE(real.Get(), nullptr);  // through the COM registration alone
     EXPECT_NE(GetModuleHandleA("hhctrl.ocx"), (HMODULE)NULL);
 }
 
-TEST(TfHelp, LooksBesideTheProgramThenInTheWindowsHelpFolder)
-{
+TEST(TfHelp, LooksBesideTheProgramThenInTheWindowsHelpFolder) {
     char previous[MAX_PATH] = "";
     GetCurrentDirectoryA(MAX_PATH, previous);
     const std::string name = tftest::UniqueName("tf_help_") + ".chm";
@@ -81,8 +73,7 @@ TEST(TfHelp, LooksBesideTheProgramThenInTheWindowsHelpFolder)
     SetCurrentDirectoryA(previous);
 }
 
-TEST(TfHelp, AllowHelpFromIntranetWritesBothRestrictions)
-{
+TEST(TfHelp, AllowHelpFromIntranetWritesBothRestrictions) {
     const char* keys[] = {"SOFTWARE\\Microsoft\\HTMLHelp\\1.x\\HHRestrictions",
                           "SOFTWARE\\Microsoft\\HTMLHelp\\1.x\\ItssRestrictions"};
     bool existed[2] = {tftest::RegKeyExists(HKEY_LOCAL_MACHINE, keys[0]),
@@ -96,8 +87,7 @@ TEST(TfHelp, AllowHelpFromIntranetWritesBothRestrictions)
         EXPECT_EQ(bytes, std::string("\1\0\0\0", 4));
     }
     for (int i = 0; i < 2; ++i) {
-        if (!existed[i])
-            tftest::DeleteRegTree(HKEY_LOCAL_MACHINE, keys[i]);
+        if (!existed[i]) tftest::DeleteRegTree(HKEY_LOCAL_MACHINE, keys[i]);
     }
     if (!existed[0] && !existed[1]) {
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\HTMLHelp\\1.x");

@@ -9,39 +9,32 @@ using TOOLFUNC_registry::CRegTool;
 
 namespace {
 
-HWND MakeWindow(const char* title, DWORD style, int x, int y, int w, int h, HWND parent = NULL)
-{
+HWND MakeWindow(const char* title, DWORD style, int x, int y, int w, int h, HWND parent = NULL) {
     return CreateWindowExA(0, "STATIC", title, style, x, y, w, h, parent, NULL, NULL, NULL);
 }
 
-RECT RectOf(HWND hwnd)
-{
+RECT RectOf(HWND hwnd) {
     RECT rc = {};
     GetWindowRect(hwnd, &rc);
     return rc;
 }
 
-DWORD StoredValue(const std::string& key, const char* name)
-{
+DWORD StoredValue(const std::string& key, const char* name) {
     DWORD type = 0;
     std::string bytes;
-    if (!tftest::ReadRegValue(HKEY_CURRENT_USER, key, name, &type, &bytes) || type != REG_DWORD)
-        return 0xDEAD;
+    if (!tftest::ReadRegValue(HKEY_CURRENT_USER, key, name, &type, &bytes) || type != REG_DWORD) return 0xDEAD;
     return *reinterpret_cast<const DWORD*>(bytes.data());
 }
 
 class TfWindowPos : public ::testing::Test {
 protected:
     void SetUp() override { m_base = "Software\\TelvarixToolfuncTest\\" + tftest::UniqueName("win"); }
-    void TearDown() override
-    {
-        for (HWND hwnd : m_windows)
-            DestroyWindow(hwnd);
+    void TearDown() override {
+        for (HWND hwnd : m_windows) DestroyWindow(hwnd);
         tftest::DeleteRegTree(HKEY_CURRENT_USER, m_base);
         RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\TelvarixToolfuncTest");
     }
-    HWND Keep(HWND hwnd)
-    {
+    HWND Keep(HWND hwnd) {
         m_windows.insert(m_windows.begin(), hwnd);
         return hwnd;
     }
@@ -51,8 +44,7 @@ protected:
 
 }  // namespace
 
-TEST_F(TfWindowPos, SaveAndRestoreATopLevelWindow)
-{
+TEST_F(TfWindowPos, SaveAndRestoreATopLevelWindow) {
     HWND hwnd = Keep(MakeWindow("TF Fenster A", WS_OVERLAPPEDWINDOW, 100, 120, 300, 200));
     ASSERT_NE(hwnd, (HWND)NULL);
     CRegTool reg;
@@ -72,8 +64,7 @@ TEST_F(TfWindowPos, SaveAndRestoreATopLevelWindow)
     EXPECT_EQ(rc.bottom, 320);
 }
 
-TEST_F(TfWindowPos, TitledWindowWithoutStoredPlaceStaysUntitledIsCentred)
-{
+TEST_F(TfWindowPos, TitledWindowWithoutStoredPlaceStaysUntitledIsCentred) {
     HWND titled = Keep(MakeWindow("TF Fenster neu", WS_OVERLAPPEDWINDOW, 50, 60, 200, 100));
     CRegTool reg;
     EXPECT_TRUE(reg.RestoreWindowPos(titled, m_base.c_str(), FALSE));
@@ -89,8 +80,7 @@ TEST_F(TfWindowPos, TitledWindowWithoutStoredPlaceStaysUntitledIsCentred)
     EXPECT_EQ(RectOf(untitled).top, desk.bottom / 2 - 50);
 }
 
-TEST_F(TfWindowPos, ChildrenComeBackToTheSamePlace)
-{
+TEST_F(TfWindowPos, ChildrenComeBackToTheSamePlace) {
     HWND parent = Keep(MakeWindow("TF Eltern", WS_OVERLAPPEDWINDOW, 200, 150, 400, 300));
     HWND childA = Keep(MakeWindow("TF Kind A", WS_CHILD | WS_VISIBLE, 10, 20, 80, 30, parent));
     HWND childB = Keep(MakeWindow("TF Kind B", WS_CHILD | WS_VISIBLE, 100, 120, 60, 40, parent));
@@ -100,8 +90,7 @@ TEST_F(TfWindowPos, ChildrenComeBackToTheSamePlace)
     CRegTool reg;
     EXPECT_TRUE(reg.SaveWindowPos(parent, m_base.c_str(), TRUE));
     EXPECT_EQ(StoredValue(m_base + "\\Windows\\TF Kind A", "WndLeft"), static_cast<DWORD>(a.left));
-    EXPECT_EQ(StoredValue(m_base + "\\Windows\\TF Kind B", "WndBottom"),
-              static_cast<DWORD>(b.bottom));
+    EXPECT_EQ(StoredValue(m_base + "\\Windows\\TF Kind B", "WndBottom"), static_cast<DWORD>(b.bottom));
 
     SetWindowPos(childA, NULL, 0, 0, 5, 5, SWP_NOZORDER);
     SetWindowPos(childB, NULL, 0, 0, 5, 5, SWP_NOZORDER);
@@ -116,8 +105,7 @@ TEST_F(TfWindowPos, ChildrenComeBackToTheSamePlace)
     EXPECT_EQ(u2.top, u.top);
 }
 
-TEST_F(TfWindowPos, CenterWindowUsesTheOwnerAndKeepsTheSize)
-{
+TEST_F(TfWindowPos, CenterWindowUsesTheOwnerAndKeepsTheSize) {
     HWND owner = Keep(MakeWindow("TF Besitzer", WS_OVERLAPPEDWINDOW, 100, 100, 400, 300));
     HWND popup = Keep(MakeWindow("TF Popup", WS_POPUP, 0, 0, 100, 50, owner));
     CenterWindow(popup);

@@ -43,8 +43,8 @@ struct TS_CONNECTION {
 
 class VESSNET_API CTelnetServer {
 public:
-    CTelnetServer();  // becomes the instance the window procedure calls; frees every slot
-    CTelnetServer(const CTelnetServer&);             // copies nothing
+    CTelnetServer();                      // becomes the instance the window procedure calls; frees every slot
+    CTelnetServer(const CTelnetServer&);  // copies nothing
     CTelnetServer& operator=(const CTelnetServer&);  // copies nothing
 
     // Virtual operations, in their fixed table order.
@@ -109,8 +109,8 @@ protected:
     // Frees the slots of s. With bNotify the socket is closed through WM_CLOSE_SOCKET and
     // the host gets OnDisconnected; without it the slot is only emptied.
     void ClearConnection(SOCKET s, BOOL bNotify);
-    unsigned long GetConnectionCount();     // slots holding a valid socket
-    long GetConnectionPos(SOCKET s);        // lowest slot of s, or -1
+    unsigned long GetConnectionCount();  // slots holding a valid socket
+    long GetConnectionPos(SOCKET s);     // lowest slot of s, or -1
     unsigned long GetSameSocketCount(SOCKET s);
 
     static BOOL m_bWsaStartup;  // start Windows Sockets in StartNetwork; cleared after a failed start

@@ -11,8 +11,7 @@ namespace {
 const std::string kNul(1, '\0');
 }
 
-TEST_F(VnServer, AcceptedSocketsSendWithoutDelay)
-{
+TEST_F(VnServer, AcceptedSocketsSendWithoutDelay) {
     SOCKET s = Connect();
     BOOL noDelay = FALSE;
     int len = sizeof noDelay;
@@ -20,8 +19,7 @@ TEST_F(VnServer, AcceptedSocketsSendWithoutDelay)
     EXPECT_TRUE(noDelay);
 }
 
-TEST_F(VnServer, LinesOfOneDispatchKeepTheirBytesAndOrder)
-{
+TEST_F(VnServer, LinesOfOneDispatchKeepTheirBytesAndOrder) {
     SOCKET a = Connect();
     Connect();
     server.SetToken(a, "7");
@@ -34,8 +32,8 @@ TEST_F(VnServer, LinesOfOneDispatchKeepTheirBytesAndOrder)
     };
     ClientAt(0).Send("go\r\n");
     ASSERT_TRUE(PumpUntil([&] { return server.lines.size() == 1; }));
-    const std::string expectA = "one 1\r\n" + std::string("two\r\n") + kNul + "three\r\n" + kNul +
-                                std::string(2046, 'x') + kNul + "four\r\n";
+    const std::string expectA =
+        "one 1\r\n" + std::string("two\r\n") + kNul + "three\r\n" + kNul + std::string(2046, 'x') + kNul + "four\r\n";
     EXPECT_EQ(expectA, ClientAt(0).Receive(expectA.size(), 5000));
     EXPECT_EQ("three\r\n" + kNul, ClientAt(1).Receive(8, 5000));
     PumpFor(100);
@@ -43,15 +41,13 @@ TEST_F(VnServer, LinesOfOneDispatchKeepTheirBytesAndOrder)
     EXPECT_EQ("", ClientAt(1).ReceiveUntilQuiet(100));
 }
 
-TEST_F(VnServer, LongAnswerOfOneDispatchIsNotTakenForAStalledClient)
-{
+TEST_F(VnServer, LongAnswerOfOneDispatchIsNotTakenForAStalledClient) {
     SOCKET s = Connect();
     server.recordTraces = false;
     const int count = 3000;  // about 3 MB: far more than the queue
     const std::string payload(1000, 'p');
     server.onLine = [&](SOCKET from, char*) {
-        for (int i = 0; i < count; ++i)
-            server.SendToClient(from, "%06d %s", i, payload.c_str());
+        for (int i = 0; i < count; ++i) server.SendToClient(from, "%06d %s", i, payload.c_str());
     };
     const std::size_t total = static_cast<std::size_t>(count) * (7 + payload.size() + 2);
     std::string got;
@@ -75,16 +71,14 @@ namespace {
 // Another window of the server's thread, as a telephony library's: its message sends lines.
 struct OtherWindow {
     static std::function<void()> onMessage;
-    static LRESULT CALLBACK Proc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
-    {
+    static LRESULT CALLBACK Proc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         if (msg == WM_APP && onMessage) {
             onMessage();
             return 0;
         }
         return DefWindowProcA(hWnd, msg, wParam, lParam);
     }
-    OtherWindow()
-    {
+    OtherWindow() {
         WNDCLASSA wc = {};
         wc.lpfnWndProc = Proc;
         wc.hInstance = GetModuleHandleA(nullptr);
@@ -92,8 +86,7 @@ struct OtherWindow {
         RegisterClassA(&wc);
         hWnd = CreateWindowExA(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
     }
-    ~OtherWindow()
-    {
+    ~OtherWindow() {
         DestroyWindow(hWnd);
         onMessage = nullptr;
     }
@@ -103,8 +96,7 @@ std::function<void()> OtherWindow::onMessage;
 
 }  // namespace
 
-TEST_F(VnServer, LinesOfAnotherWindowsMessageGoOutTogetherOnlyWhenTheHostAsks)
-{
+TEST_F(VnServer, LinesOfAnotherWindowsMessageGoOutTogetherOnlyWhenTheHostAsks) {
     SOCKET a = Connect();
     SOCKET b = Connect();
     OtherWindow other;

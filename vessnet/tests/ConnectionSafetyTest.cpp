@@ -12,8 +12,7 @@ namespace {
 // Handle values are handed out lowest first, and accept takes a short-lived handle of its
 // own before the socket's. Fills every free value below v and frees the spacer, so that the
 // next accept's socket gets v.
-std::vector<HANDLE> SteerNextSocketTo(SOCKET v, HANDLE spacer)
-{
+std::vector<HANDLE> SteerNextSocketTo(SOCKET v, HANDLE spacer) {
     std::vector<HANDLE> fillers;
     for (int i = 0; i < 100000; ++i) {
         HANDLE h = CreateEventA(nullptr, FALSE, FALSE, nullptr);
@@ -29,8 +28,7 @@ std::vector<HANDLE> SteerNextSocketTo(SOCKET v, HANDLE spacer)
 
 }  // namespace
 
-TEST_F(VnServer, LateCloseNeverHitsANewerConnectionWithTheSameSocket)
-{
+TEST_F(VnServer, LateCloseNeverHitsANewerConnectionWithTheSameSocket) {
     HANDLE spacer = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     SOCKET old = Connect();
     ASSERT_NE(INVALID_SOCKET, old);
@@ -49,8 +47,7 @@ TEST_F(VnServer, LateCloseNeverHitsANewerConnectionWithTheSameSocket)
     const std::size_t before = server.connected.size();
     TestServer::HiddenWindowProc(TestServer::Window(), WM_SOCKET_NOTIFY, server.ListenSocket(),
                                  WSAMAKESELECTREPLY(FD_ACCEPT, 0));
-    for (HANDLE h : fillers)
-        CloseHandle(h);
+    for (HANDLE h : fillers) CloseHandle(h);
     ASSERT_EQ(before + 1, server.connected.size());
     const SOCKET fresh = server.connected.back();
     ASSERT_EQ(old, fresh) << "the socket value was not reused; the order could not be forced";
@@ -66,8 +63,7 @@ TEST_F(VnServer, LateCloseNeverHitsANewerConnectionWithTheSameSocket)
     EXPECT_EQ("ok\r\n", newcomer.ReceiveUntilQuiet(200));
 }
 
-TEST_F(VnServer, ClearedConnectionRaisesNoMoreNotifications)
-{
+TEST_F(VnServer, ClearedConnectionRaisesNoMoreNotifications) {
     SOCKET s = Connect();
     server.ClearConnection(s, TRUE);
     ClientAt(0).Send("after clear\r\n");
@@ -81,8 +77,7 @@ TEST_F(VnServer, ClearedConnectionRaisesNoMoreNotifications)
     EXPECT_TRUE(server.lines.empty());
 }
 
-TEST_F(VnServer, WmCloseSocketLeavesSocketsItDidNotPost)
-{
+TEST_F(VnServer, WmCloseSocketLeavesSocketsItDidNotPost) {
     SOCKET s = Connect();
     TestServer::HiddenWindowProc(TestServer::Window(), WM_CLOSE_SOCKET, s, 0);
     ClientAt(0).Send("open\r\n");
@@ -90,8 +85,7 @@ TEST_F(VnServer, WmCloseSocketLeavesSocketsItDidNotPost)
     EXPECT_EQ(std::vector<std::string>{"open"}, server.LinesFrom(s));
 }
 
-TEST_F(VnServer, BurstOfAHundredConnectsIsAllAcceptedAndWelcomed)
-{
+TEST_F(VnServer, BurstOfAHundredConnectsIsAllAcceptedAndWelcomed) {
     server.recordTraces = false;
     server.onConnected = [&](SOCKET s) { server.SendToClient(s, "welcome"); };
     const int count = 100;
@@ -105,8 +99,7 @@ TEST_F(VnServer, BurstOfAHundredConnectsIsAllAcceptedAndWelcomed)
         });
     Sleep(200);
     SetEvent(go);
-    for (std::thread& t : threads)
-        t.join();
+    for (std::thread& t : threads) t.join();
     CloseHandle(go);
     ASSERT_TRUE(PumpUntil([&] { return server.connected.size() == static_cast<std::size_t>(count); }, 20000))
         << server.connected.size();
@@ -117,13 +110,11 @@ TEST_F(VnServer, BurstOfAHundredConnectsIsAllAcceptedAndWelcomed)
     EXPECT_EQ(static_cast<unsigned long>(count), server.GetConnectionCount());
 }
 
-TEST_F(VnServer, HostPumpingInsideADispatchKeepsItsLineAndTheOrder)
-{
+TEST_F(VnServer, HostPumpingInsideADispatchKeepsItsLineAndTheOrder) {
     SOCKET s = Connect();
     std::string seenAfterPump;
     server.onLine = [&](SOCKET, char* line) {
-        if (std::string(line) != "PUMP")
-            return;
+        if (std::string(line) != "PUMP") return;
         // More lines and the close arrive while the host pumps messages inside the call.
         ClientAt(0).Send("B\r\nC\r\n");
         ClientAt(0).Close();
@@ -138,8 +129,7 @@ TEST_F(VnServer, HostPumpingInsideADispatchKeepsItsLineAndTheOrder)
     EXPECT_EQ(std::vector<SOCKET>{s}, server.disconnected);
 }
 
-TEST_F(VnServer, QueuedLinesArriveWholeOnceTheClientReadsAgain)
-{
+TEST_F(VnServer, QueuedLinesArriveWholeOnceTheClientReadsAgain) {
     server.onConnected = [&](SOCKET s) {
         int size = 4096;
         setsockopt(s, SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&size), sizeof size);

@@ -6,8 +6,7 @@ using namespace vt;
 
 namespace {
 
-bool IsOpenSocket(SOCKET s)
-{
+bool IsOpenSocket(SOCKET s) {
     int type = 0;
     int len = sizeof type;
     return getsockopt(s, SOL_SOCKET, SO_TYPE, reinterpret_cast<char*>(&type), &len) == 0;
@@ -15,8 +14,7 @@ bool IsOpenSocket(SOCKET s)
 
 }  // namespace
 
-TEST_F(VnServer, ThreeAcceptsAndOneCloseLeaveTwo)
-{
+TEST_F(VnServer, ThreeAcceptsAndOneCloseLeaveTwo) {
     SOCKET a = Connect();
     SOCKET b = Connect();
     SOCKET c = Connect();
@@ -41,8 +39,7 @@ TEST_F(VnServer, ThreeAcceptsAndOneCloseLeaveTwo)
     EXPECT_EQ(3u, server.GetConnectionCount());
 }
 
-TEST_F(VnServer, InvalidSocketValuesNeverMatchFreeSlots)
-{
+TEST_F(VnServer, InvalidSocketValuesNeverMatchFreeSlots) {
     Connect();
     EXPECT_EQ(-1, server.GetConnectionPos(INVALID_SOCKET));
     EXPECT_EQ(-1, server.GetConnectionPos(0));
@@ -53,8 +50,7 @@ TEST_F(VnServer, InvalidSocketValuesNeverMatchFreeSlots)
     EXPECT_EQ(1u, server.GetConnectionCount());
 }
 
-TEST_F(VnServer, ClientCloseIsReportedOnceAndClosedThroughTheWindow)
-{
+TEST_F(VnServer, ClientCloseIsReportedOnceAndClosedThroughTheWindow) {
     SOCKET s = Connect();
     ASSERT_NE(INVALID_SOCKET, s);
     bool openDuringCallback = false;
@@ -80,8 +76,7 @@ TEST_F(VnServer, ClientCloseIsReportedOnceAndClosedThroughTheWindow)
     EXPECT_EQ(0u, server.GetConnectionCount());
 }
 
-TEST_F(VnServer, StopNetworkClosesClientsWithoutOnDisconnected)
-{
+TEST_F(VnServer, StopNetworkClosesClientsWithoutOnDisconnected) {
     Connect();
     Connect();
     ASSERT_EQ(2u, server.GetConnectionCount());
@@ -93,8 +88,7 @@ TEST_F(VnServer, StopNetworkClosesClientsWithoutOnDisconnected)
     EXPECT_EQ(0u, server.GetConnectionCount());
 }
 
-TEST_F(VnServer, HostClearingWithNotificationClosesAndReports)
-{
+TEST_F(VnServer, HostClearingWithNotificationClosesAndReports) {
     SOCKET s = Connect();
     server.ClearConnection(s, TRUE);
     EXPECT_EQ(std::vector<SOCKET>{s}, server.disconnected);
@@ -106,8 +100,7 @@ TEST_F(VnServer, HostClearingWithNotificationClosesAndReports)
     EXPECT_EQ(1u, server.disconnected.size());
 }
 
-TEST_F(VnServer, HostClearingSilentlyOnlyFreesTheSlot)
-{
+TEST_F(VnServer, HostClearingSilentlyOnlyFreesTheSlot) {
     SOCKET s = Connect();
     server.ClearConnection(s, FALSE);
     EXPECT_TRUE(server.disconnected.empty());
@@ -120,12 +113,10 @@ TEST_F(VnServer, HostClearingSilentlyOnlyFreesTheSlot)
     closesocket(s);
 }
 
-TEST_F(VnServer, HostMayClearFromInsideOnDispatchCommand)
-{
+TEST_F(VnServer, HostMayClearFromInsideOnDispatchCommand) {
     SOCKET s = Connect();
     server.onLine = [&](SOCKET from, char* line) {
-        if (std::string(line) == "QUIT")
-            server.ClearConnection(from, TRUE);
+        if (std::string(line) == "QUIT") server.ClearConnection(from, TRUE);
     };
     ClientAt(0).Send("a\r\nQUIT\r\nb\r\n");
     ASSERT_TRUE(PumpUntil([&] { return !server.disconnected.empty(); }));
@@ -145,14 +136,12 @@ constexpr long kDay = 86400;
 // Drives the server's clock for the length of a test.
 class VnAge : public VnServer {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         g_now = 1000000;
         VessnetTestOnly_SetClock(TestNow);
         VnServer::SetUp();
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         VnServer::TearDown();
         VessnetTestOnly_SetClock(nullptr);
     }
@@ -160,8 +149,7 @@ protected:
 
 }  // namespace
 
-TEST_F(VnAge, ConnectionOlderThanADayInALowerSlotIsReplaced)
-{
+TEST_F(VnAge, ConnectionOlderThanADayInALowerSlotIsReplaced) {
     SOCKET a = Connect();
     SOCKET b = Connect();
     g_now += kDay + 1;
@@ -184,8 +172,7 @@ TEST_F(VnAge, ConnectionOlderThanADayInALowerSlotIsReplaced)
     EXPECT_EQ(0, server.GetConnectionPos(c));
 }
 
-TEST_F(VnAge, ExactlyOneDayIsNotTooOld)
-{
+TEST_F(VnAge, ExactlyOneDayIsNotTooOld) {
     SOCKET a = Connect();
     g_now += kDay;
     SOCKET b = Connect();
@@ -194,11 +181,10 @@ TEST_F(VnAge, ExactlyOneDayIsNotTooOld)
     EXPECT_EQ(1, server.GetConnectionPos(b));
 }
 
-TEST_F(VnAge, OldConnectionAboveAFreeSlotStays)
-{
-    Connect();              // slot 0
-    Connect();              // slot 1
-    SOCKET old = Connect(); // slot 2
+TEST_F(VnAge, OldConnectionAboveAFreeSlotStays) {
+    Connect();               // slot 0
+    Connect();               // slot 1
+    SOCKET old = Connect();  // slot 2
     ClientAt(0).Close();
     ClientAt(1).Close();
     ASSERT_TRUE(PumpUntil([&] { return server.disconnected.size() == 2; }));

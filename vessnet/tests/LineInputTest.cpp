@@ -9,8 +9,7 @@ using namespace vt;
 namespace {
 
 // Sends each piece with a pause between them from a thread of its own.
-std::thread SendPieces(Client& client, std::vector<std::string> pieces, unsigned long pauseMs)
-{
+std::thread SendPieces(Client& client, std::vector<std::string> pieces, unsigned long pauseMs) {
     return std::thread([&client, pieces, pauseMs] {
         for (const std::string& p : pieces) {
             client.Send(p);
@@ -19,24 +18,20 @@ std::thread SendPieces(Client& client, std::vector<std::string> pieces, unsigned
     });
 }
 
-bool HasLine(const TestServer& server, const std::string& text)
-{
+bool HasLine(const TestServer& server, const std::string& text) {
     for (const Line& l : server.lines)
-        if (l.text == text)
-            return true;
+        if (l.text == text) return true;
     return false;
 }
 
 }  // namespace
 
-TEST_F(VnServer, EveryLineEndDispatchesTheLineOnce)
-{
+TEST_F(VnServer, EveryLineEndDispatchesTheLineOnce) {
     SOCKET s = Connect();
     ASSERT_NE(INVALID_SOCKET, s);
     std::thread sender = SendPieces(ClientAt(0),
-                                    {Bytes({'1', '2', '\r', '\n'}), Bytes({'1', '2', '\n', '\r'}),
-                                     Bytes({'1', '2', 0}), Bytes({'1', '2', '\r'}),
-                                     Bytes({'\r', '\n', '\r', '\n'}), "END\n"},
+                                    {Bytes({'1', '2', '\r', '\n'}), Bytes({'1', '2', '\n', '\r'}), Bytes({'1', '2', 0}),
+                                     Bytes({'1', '2', '\r'}), Bytes({'\r', '\n', '\r', '\n'}), "END\n"},
                                     30);
     bool done = PumpUntil([&] { return HasLine(server, "END"); });
     sender.join();
@@ -44,8 +39,7 @@ TEST_F(VnServer, EveryLineEndDispatchesTheLineOnce)
     EXPECT_EQ((std::vector<std::string>{"12", "12", "12", "12", "END"}), server.LinesFrom(s));
 }
 
-TEST_F(VnServer, MixedLineEndsInOneReadDispatchInOrder)
-{
+TEST_F(VnServer, MixedLineEndsInOneReadDispatchInOrder) {
     SOCKET s = Connect();
     ClientAt(0).Send(Bytes({'a', '\r', '\n', 'b', '\n', '\r', 'c', 0, '\r', '\n', 0, 'd', '\r'}));
     ASSERT_TRUE(PumpUntil([&] { return server.lines.size() >= 4; }));
@@ -53,8 +47,7 @@ TEST_F(VnServer, MixedLineEndsInOneReadDispatchInOrder)
     EXPECT_EQ((std::vector<std::string>{"a", "b", "c", "d"}), server.LinesFrom(s));
 }
 
-TEST_F(VnServer, LineSplitOverSeveralReadsIsDispatchedWhenItsEndArrives)
-{
+TEST_F(VnServer, LineSplitOverSeveralReadsIsDispatchedWhenItsEndArrives) {
     SOCKET s = Connect();
     const char* pieces[] = {"MAKE", "CALL", " 1", "\r\n"};
     int reads = 0;
@@ -71,8 +64,7 @@ TEST_F(VnServer, LineSplitOverSeveralReadsIsDispatchedWhenItsEndArrives)
     EXPECT_EQ((std::vector<std::string>{"MAKECALL 1"}), server.LinesFrom(s));
 }
 
-TEST_F(VnServer, TwoLinesInOneReadAreTwoDispatches)
-{
+TEST_F(VnServer, TwoLinesInOneReadAreTwoDispatches) {
     SOCKET s = Connect();
     std::vector<std::size_t> readsSeenAtDispatch;
     server.onLine = [&](SOCKET, char*) { readsSeenAtDispatch.push_back(server.CountTraces(" nReaded 10")); };
@@ -83,8 +75,7 @@ TEST_F(VnServer, TwoLinesInOneReadAreTwoDispatches)
     EXPECT_EQ((std::vector<std::size_t>{1, 1}), readsSeenAtDispatch);
 }
 
-TEST_F(VnServer, A2047CharacterLineIsDispatchedWhole)
-{
+TEST_F(VnServer, A2047CharacterLineIsDispatchedWhole) {
     SOCKET s = Connect();
     std::string text(2047, 'x');
     text[0] = 'A';
@@ -96,8 +87,7 @@ TEST_F(VnServer, A2047CharacterLineIsDispatchedWhole)
     EXPECT_EQ(text, server.lines[0].text);
 }
 
-TEST_F(VnServer, OverLongLinesAreDroppedWholeAndReportedOnceEach)
-{
+TEST_F(VnServer, OverLongLinesAreDroppedWholeAndReportedOnceEach) {
     SOCKET s = Connect();
     ClientAt(0).Send(std::string(2048, 'y') + "next\r\n" + std::string(2049, 'q') + "\r\nEND\r\n");
     ASSERT_TRUE(PumpUntil([&] { return HasLine(server, "END"); }));
@@ -114,8 +104,7 @@ TEST_F(VnServer, OverLongLinesAreDroppedWholeAndReportedOnceEach)
     EXPECT_EQ(3u, server.droppedLines.size());
 }
 
-TEST_F(VnServer, ConnectionsGatherTheirLinesApart)
-{
+TEST_F(VnServer, ConnectionsGatherTheirLinesApart) {
     SOCKET a = Connect();
     SOCKET b = Connect();
     std::thread ta = SendPieces(ClientAt(0), {"hel", "lo\n", "again\n"}, 40);
@@ -128,8 +117,7 @@ TEST_F(VnServer, ConnectionsGatherTheirLinesApart)
     EXPECT_EQ((std::vector<std::string>{"world", "too"}), server.LinesFrom(b));
 }
 
-TEST_F(VnServer, ReadTracesNameTheSocketAndTheCounts)
-{
+TEST_F(VnServer, ReadTracesNameTheSocketAndTheCounts) {
     SOCKET s = Connect();
     server.traces.clear();
     ClientAt(0).Send("abc\n");

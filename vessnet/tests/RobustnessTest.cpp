@@ -11,8 +11,7 @@ using namespace vt;
 
 namespace {
 
-std::string NumberedLines(const char* prefix, int count)
-{
+std::string NumberedLines(const char* prefix, int count) {
     std::string out;
     char line[64];
     for (int i = 0; i < count; ++i) {
@@ -22,8 +21,7 @@ std::string NumberedLines(const char* prefix, int count)
     return out;
 }
 
-std::vector<std::string> ExpectedLines(const char* prefix, int count)
-{
+std::vector<std::string> ExpectedLines(const char* prefix, int count) {
     std::vector<std::string> out;
     char line[64];
     for (int i = 0; i < count; ++i) {
@@ -34,8 +32,7 @@ std::vector<std::string> ExpectedLines(const char* prefix, int count)
 }
 
 // Sends text in small pieces with short pauses, as a slow but well-behaved client.
-void SendTrickle(Client& client, const std::string& text, std::size_t piece)
-{
+void SendTrickle(Client& client, const std::string& text, std::size_t piece) {
     for (std::size_t at = 0; at < text.size(); at += piece) {
         client.Send(text.substr(at, piece));
         Sleep(1);
@@ -44,8 +41,7 @@ void SendTrickle(Client& client, const std::string& text, std::size_t piece)
 
 }  // namespace
 
-TEST_F(VnServer, FullTableClosesTheNextClientAndServesTheOthers)
-{
+TEST_F(VnServer, FullTableClosesTheNextClientAndServesTheOthers) {
     server.recordTraces = false;
     // Connect in small batches: the listen backlog is short.
     for (int batch = 0; batch < TS_MAX_CONNECTIONS / 4; ++batch) {
@@ -84,8 +80,7 @@ TEST_F(VnServer, FullTableClosesTheNextClientAndServesTheOthers)
     EXPECT_EQ(100, server.GetConnectionPos(late));
 }
 
-TEST_F(VnServer, BinaryGarbageDoesNotDisturbAWellBehavedClient)
-{
+TEST_F(VnServer, BinaryGarbageDoesNotDisturbAWellBehavedClient) {
     SOCKET noisy = Connect();
     SOCKET good = Connect();
     server.recordTraces = false;
@@ -93,8 +88,7 @@ TEST_F(VnServer, BinaryGarbageDoesNotDisturbAWellBehavedClient)
     std::thread noise([&] {
         std::mt19937 random(12345);
         std::string bytes(256 * 1024, '\0');
-        for (char& c : bytes)
-            c = static_cast<char>(random() & 0xFF);
+        for (char& c : bytes) c = static_cast<char>(random() & 0xFF);
         SendTrickle(ClientAt(0), bytes, 4096);
         noiseDone = true;
     });
@@ -111,8 +105,7 @@ TEST_F(VnServer, BinaryGarbageDoesNotDisturbAWellBehavedClient)
     }
 }
 
-TEST_F(VnServer, OnlyNulsDispatchNothing)
-{
+TEST_F(VnServer, OnlyNulsDispatchNothing) {
     SOCKET s = Connect();
     std::thread sender([&] { ClientAt(0).Send(std::string(64 * 1024, '\0') + "ok\r\n"); });
     bool done = PumpUntil([&] { return !server.lines.empty(); }, 10000);
@@ -122,14 +115,14 @@ TEST_F(VnServer, OnlyNulsDispatchNothing)
     EXPECT_EQ(std::vector<std::string>{"ok"}, server.LinesFrom(s));
 }
 
-TEST_F(VnServer, MegabyteLineIsDroppedWhileOthersAreServed)
-{
+TEST_F(VnServer, MegabyteLineIsDroppedWhileOthersAreServed) {
     SOCKET big = Connect();
     SOCKET good = Connect();
     server.recordTraces = false;
     std::thread huge([&] { ClientAt(0).Send(std::string(1 << 20, 'x') + "\r\nafter\r\n"); });
     std::thread polite([&] { SendTrickle(ClientAt(1), NumberedLines("P", 200), 37); });
-    bool done = PumpUntil([&] { return server.LinesFrom(big).size() == 1 && server.LinesFrom(good).size() == 200; }, 30000);
+    bool done =
+        PumpUntil([&] { return server.LinesFrom(big).size() == 1 && server.LinesFrom(good).size() == 200; }, 30000);
     huge.join();
     polite.join();
     ASSERT_TRUE(done);
@@ -138,8 +131,7 @@ TEST_F(VnServer, MegabyteLineIsDroppedWhileOthersAreServed)
     EXPECT_EQ((std::vector<std::pair<SOCKET, int>>{{big, 1 << 20}}), server.droppedLines);
 }
 
-TEST_F(VnServer, DisconnectMidLineLosesOnlyTheUnfinishedLine)
-{
+TEST_F(VnServer, DisconnectMidLineLosesOnlyTheUnfinishedLine) {
     SOCKET s = Connect();
     ClientAt(0).Send("complete\r\npartial");
     ClientAt(0).Close();
@@ -157,8 +149,7 @@ TEST_F(VnServer, DisconnectMidLineLosesOnlyTheUnfinishedLine)
     EXPECT_EQ(std::vector<std::string>{"fresh"}, server.LinesFrom(next));
 }
 
-TEST_F(VnServer, LinesSentRightBeforeClosingAreAllDispatched)
-{
+TEST_F(VnServer, LinesSentRightBeforeClosingAreAllDispatched) {
     SOCKET s = Connect();
     server.recordTraces = false;
     std::size_t linesAtDisconnect = 0;
@@ -175,8 +166,7 @@ TEST_F(VnServer, LinesSentRightBeforeClosingAreAllDispatched)
     EXPECT_EQ(static_cast<std::size_t>(count), linesAtDisconnect);
 }
 
-TEST_F(VnServer, CloseNoticeAheadOfTheDataLosesNoLine)
-{
+TEST_F(VnServer, CloseNoticeAheadOfTheDataLosesNoLine) {
     // Windows may report FD_CLOSE while data is still unread; deliver it that way directly.
     SOCKET s = Connect();
     ClientAt(0).Send("first\r\nsecond\r\nunfinished");
@@ -194,8 +184,7 @@ TEST_F(VnServer, CloseNoticeAheadOfTheDataLosesNoLine)
     EXPECT_EQ(std::vector<SOCKET>{s}, server.disconnected);
 }
 
-TEST_F(VnServer, ClientThatNeverReadsDoesNotHoldUpTheOthers)
-{
+TEST_F(VnServer, ClientThatNeverReadsDoesNotHoldUpTheOthers) {
     // The stuck client's path is kept small on both ends so that it fills quickly.
     server.onConnected = [&](SOCKET s) {
         if (server.connected.size() == 1) {

@@ -8,16 +8,14 @@ using namespace vt;
 
 namespace {
 
-std::string Hex(const void* p)
-{
+std::string Hex(const void* p) {
     char text[32];
     std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(reinterpret_cast<UINT_PTR>(p)));
     return text;
 }
 
 // A port that was free a moment ago.
-std::uint16_t FreePort()
-{
+std::uint16_t FreePort() {
     SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     sockaddr_in addr = {};
     addr.sin_family = AF_INET;
@@ -33,14 +31,12 @@ std::uint16_t FreePort()
 struct PortBlocker {
     SOCKET s = INVALID_SOCKET;
     std::uint16_t port = 0;
-    PortBlocker()
-    {
+    PortBlocker() {
         s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
         sockaddr_in addr = {};
         addr.sin_family = AF_INET;
         addr.sin_addr.s_addr = htonl(INADDR_ANY);
-        if (bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(s, 1) != 0)
-            return;
+        if (bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(s, 1) != 0) return;
         int len = sizeof addr;
         getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len);
         port = ntohs(addr.sin_port);
@@ -48,16 +44,14 @@ struct PortBlocker {
     ~PortBlocker() { closesocket(s); }
 };
 
-bool CanConnect(std::uint16_t port)
-{
+bool CanConnect(std::uint16_t port) {
     Client c(port);
     return c.IsConnected();
 }
 
 }  // namespace
 
-TEST(VnStartNetwork, EmptyOrMissingPortTextStartsNothing)
-{
+TEST(VnStartNetwork, EmptyOrMissingPortTextStartsNothing) {
     TestServer server;
     EXPECT_EQ(0, server.StartNetwork("VessnetTestWindow", ""));
     EXPECT_EQ(nullptr, TestServer::Window());
@@ -69,8 +63,7 @@ TEST(VnStartNetwork, EmptyOrMissingPortTextStartsNothing)
     EXPECT_EQ(nullptr, TestServer::Window());
 }
 
-TEST(VnStartNetwork, SuccessfulStartTracesEachStepAndListens)
-{
+TEST(VnStartNetwork, SuccessfulStartTracesEachStepAndListens) {
     TestServer server;
     ASSERT_EQ(1, server.StartNetwork("VessnetTestWindow", "0"));
     HWND hWnd = TestServer::Window();
@@ -101,8 +94,7 @@ TEST(VnStartNetwork, SuccessfulStartTracesEachStepAndListens)
     EXPECT_TRUE(CanConnect(server.Port()));
 }
 
-TEST(VnStartNetwork, PortTextWithoutDigitsLetsTheSystemChoose)
-{
+TEST(VnStartNetwork, PortTextWithoutDigitsLetsTheSystemChoose) {
     TestServer server;
     ASSERT_EQ(1, server.Start("telnet"));
     std::uint16_t port = server.Port();
@@ -110,8 +102,7 @@ TEST(VnStartNetwork, PortTextWithoutDigitsLetsTheSystemChoose)
     EXPECT_TRUE(CanConnect(port));
 }
 
-TEST(VnStartNetwork, ListensOnTheLeadingDigitsOfThePortText)
-{
+TEST(VnStartNetwork, ListensOnTheLeadingDigitsOfThePortText) {
     std::uint16_t port = FreePort();
     ASSERT_NE(0, port);
     TestServer server;
@@ -120,8 +111,7 @@ TEST(VnStartNetwork, ListensOnTheLeadingDigitsOfThePortText)
     EXPECT_TRUE(CanConnect(port));
 }
 
-TEST(VnStartNetwork, BindFailingFiveTimesGivesUpAfterTenSeconds)
-{
+TEST(VnStartNetwork, BindFailingFiveTimesGivesUpAfterTenSeconds) {
     PortBlocker blocker;
     ASSERT_NE(0, blocker.port);
     TestServer server;
@@ -141,15 +131,13 @@ TEST(VnStartNetwork, BindFailingFiveTimesGivesUpAfterTenSeconds)
         }
     }
     ASSERT_EQ(5u, bindErrors.size());
-    for (int t = 0; t < 5; ++t)
-        EXPECT_EQ(" Bind Error (try " + std::to_string(t) + "): 10048", bindErrors[t]);
+    for (int t = 0; t < 5; ++t) EXPECT_EQ(" Bind Error (try " + std::to_string(t) + "): 10048", bindErrors[t]);
     EXPECT_GT(server.IndexOfTrace("CTelnetServer::StopNetwork", lastBindError), lastBindError);
     EXPECT_EQ(nullptr, TestServer::Window());
     EXPECT_EQ(-1, server.IndexOfTrace(" StartNetwork successful"));
 }
 
-TEST(VnStopNetwork, ClosesTheListenerAndTheWindowAndCanStartAgain)
-{
+TEST(VnStopNetwork, ClosesTheListenerAndTheWindowAndCanStartAgain) {
     TestServer server;
     ASSERT_EQ(1, server.Start("0"));
     std::uint16_t port = server.Port();
@@ -178,8 +166,7 @@ TEST(VnStopNetwork, ClosesTheListenerAndTheWindowAndCanStartAgain)
     EXPECT_TRUE(CanConnect(server.Port()));
 }
 
-TEST(VnStopNetwork, RepeatedStopsLeaveTheCallersOwnSocketsWorking)
-{
+TEST(VnStopNetwork, RepeatedStopsLeaveTheCallersOwnSocketsWorking) {
     {
         TestServer server;
         ASSERT_EQ(1, server.Start("0"));
@@ -195,8 +182,7 @@ TEST(VnStopNetwork, RepeatedStopsLeaveTheCallersOwnSocketsWorking)
     EXPECT_TRUE(CanConnect(again.Port()));
 }
 
-TEST(VnLifetime, DestructorStopsAndReleasesTheInstance)
-{
+TEST(VnLifetime, DestructorStopsAndReleasesTheInstance) {
     std::uint16_t port = 0;
     {
         TestServer server;
@@ -209,8 +195,7 @@ TEST(VnLifetime, DestructorStopsAndReleasesTheInstance)
     EXPECT_FALSE(CanConnect(port));
 }
 
-TEST(VnLifetime, CopiesLeaveTheInstanceAlone)
-{
+TEST(VnLifetime, CopiesLeaveTheInstanceAlone) {
     TestServer first;
     TestServer second;
     EXPECT_EQ(&second, TestServer::Instance());  // the last constructed wins
@@ -223,8 +208,7 @@ TEST(VnLifetime, CopiesLeaveTheInstanceAlone)
     EXPECT_EQ(&second, TestServer::Instance());
 }
 
-TEST(VnKeepAlive, SecondSetKaTimerReplacesTheFirstInterval)
-{
+TEST(VnKeepAlive, SecondSetKaTimerReplacesTheFirstInterval) {
     TestServer server;
     ASSERT_EQ(1, server.Start("0"));
     server.SetKaTimer(60000);
@@ -249,16 +233,14 @@ TEST(VnKeepAlive, SecondSetKaTimerReplacesTheFirstInterval)
     EXPECT_EQ(ticks, server.kaTicks);
 }
 
-TEST(VnKeepAlive, IntervalZeroStillTicks)
-{
+TEST(VnKeepAlive, IntervalZeroStillTicks) {
     TestServer server;
     ASSERT_EQ(1, server.Start("0"));
     server.SetKaTimer(0);
     EXPECT_TRUE(PumpUntil([&] { return server.kaTicks >= 2; }, 5000));
 }
 
-TEST(VnKeepAlive, WithoutAWindowNoTimerIsSet)
-{
+TEST(VnKeepAlive, WithoutAWindowNoTimerIsSet) {
     TestServer server;
     ASSERT_EQ(nullptr, TestServer::Window());
     server.SetKaTimer(10);
@@ -266,14 +248,12 @@ TEST(VnKeepAlive, WithoutAWindowNoTimerIsSet)
     Sleep(100);
     MSG msg;
     int threadTimers = 0;
-    for (int i = 0; i < 100 && PeekMessageA(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE); ++i)
-        ++threadTimers;
+    for (int i = 0; i < 100 && PeekMessageA(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE); ++i) ++threadTimers;
     EXPECT_EQ(0, threadTimers);
     EXPECT_EQ(0, server.kaTicks);
 }
 
-TEST(VnStartNetwork, WindowThatCannotBeCreatedFailsTheStart)
-{
+TEST(VnStartNetwork, WindowThatCannotBeCreatedFailsTheStart) {
     TestServer server;
     const std::string name(300, 'W');  // longer than any class name may be
     EXPECT_EQ(0, server.StartNetwork(name.c_str(), "0"));
@@ -291,8 +271,7 @@ TEST(VnStartNetwork, WindowThatCannotBeCreatedFailsTheStart)
     EXPECT_TRUE(CanConnect(server.Port()));
 }
 
-TEST(VnStartNetwork, SecondStartEndsTheFirstListener)
-{
+TEST(VnStartNetwork, SecondStartEndsTheFirstListener) {
     TestServer server;
     ASSERT_EQ(1, server.Start("0"));
     const std::uint16_t first = server.Port();
@@ -311,17 +290,14 @@ TEST(VnStartNetwork, SecondStartEndsTheFirstListener)
     EXPECT_FALSE(CanConnect(second));
 }
 
-TEST(VnLifetime, DestroyedCopyLeavesTheServerRunning)
-{
+TEST(VnLifetime, DestroyedCopyLeavesTheServerRunning) {
     TestServer server;
     ASSERT_EQ(1, server.Start("0"));
     const std::uint16_t port = server.Port();
     Client client(port);
     ASSERT_TRUE(client.IsConnected());
     ASSERT_TRUE(PumpUntil([&] { return server.connected.size() == 1; }));
-    {
-        CTelnetServer copy(server);
-    }
+    { CTelnetServer copy(server); }
     EXPECT_EQ(&server, TestServer::Instance());
     EXPECT_NE(nullptr, TestServer::Window());
     EXPECT_TRUE(CanConnect(port));
@@ -329,8 +305,7 @@ TEST(VnLifetime, DestroyedCopyLeavesTheServerRunning)
     EXPECT_TRUE(PumpUntil([&] { return server.lines.size() == 1; }));
 }
 
-TEST(VnLifetime, SecondObjectKeepsTheLiveConnections)
-{
+TEST(VnLifetime, SecondObjectKeepsTheLiveConnections) {
     TestServer first;
     ASSERT_EQ(1, first.Start("0"));
     Client client(first.Port());

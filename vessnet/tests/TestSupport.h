@@ -59,7 +59,7 @@ public:
     bool recordTraces = true;
     unsigned long traceLevelLimit = 4;  // traces above this level are not recorded
     std::vector<Trace> traces;
-    std::function<void(SOCKET, char*)> onLine;       // extra host reaction to a line
+    std::function<void(SOCKET, char*)> onLine;  // extra host reaction to a line
     std::function<void(SOCKET)> onConnected;
     std::function<void(SOCKET)> onDisconnected;
 

@@ -24,8 +24,7 @@ struct Gatherer {
     std::vector<std::string> lines;
     std::vector<std::uint32_t> dropped;  // lengths of the over-long lines, one per line end
 
-    void Feed(const std::string& bytes)
-    {
+    void Feed(const std::string& bytes) {
         for (char c : bytes) {
             Gathered g = GatherByte(line, length, skip, c);
             if (g == Gathered::Complete) {
@@ -36,27 +35,22 @@ struct Gatherer {
             }
         }
     }
-    bool LineIsAllZero() const
-    {
+    bool LineIsAllZero() const {
         for (char c : line)
-            if (c != 0)
-                return false;
+            if (c != 0) return false;
         return true;
     }
 };
 
-std::string Bytes(std::initializer_list<int> values)
-{
+std::string Bytes(std::initializer_list<int> values) {
     std::string s;
-    for (int v : values)
-        s.push_back(static_cast<char>(v));
+    for (int v : values) s.push_back(static_cast<char>(v));
     return s;
 }
 
 }  // namespace
 
-TEST(VnLineGathering, EveryByteValueIsEitherALineEndOrStored)
-{
+TEST(VnLineGathering, EveryByteValueIsEitherALineEndOrStored) {
     for (int v = 0; v < 256; ++v) {
         char line[kLineSize] = {};
         std::uint32_t length = 0;
@@ -85,11 +79,9 @@ TEST(VnLineGathering, EveryByteValueIsEitherALineEndOrStored)
     }
 }
 
-TEST(VnLineGathering, EachLineEndAndEveryMixDispatchesOnce)
-{
-    const std::vector<std::string> endings = {
-        Bytes({'\r', '\n'}), Bytes({'\n', '\r'}), Bytes({0}), Bytes({'\r'}), Bytes({'\n'}),
-        Bytes({'\r', 0, '\n', '\r'})};
+TEST(VnLineGathering, EachLineEndAndEveryMixDispatchesOnce) {
+    const std::vector<std::string> endings = {Bytes({'\r', '\n'}), Bytes({'\n', '\r'}), Bytes({0}),
+                                              Bytes({'\r'}),       Bytes({'\n'}),       Bytes({'\r', 0, '\n', '\r'})};
     for (const std::string& end : endings) {
         Gatherer g;
         g.Feed("12" + end);
@@ -100,15 +92,13 @@ TEST(VnLineGathering, EachLineEndAndEveryMixDispatchesOnce)
     }
 }
 
-TEST(VnLineGathering, LineEndsAloneDispatchNothing)
-{
+TEST(VnLineGathering, LineEndsAloneDispatchNothing) {
     Gatherer g;
     g.Feed(Bytes({'\r', '\n', '\r', '\n', 0, 0, '\n'}));
     EXPECT_TRUE(g.lines.empty());
 }
 
-TEST(VnLineGathering, PiecesAreJoinedAndLinesKeepTheirOrder)
-{
+TEST(VnLineGathering, PiecesAreJoinedAndLinesKeepTheirOrder) {
     Gatherer g;
     g.Feed("MAKE");
     EXPECT_TRUE(g.lines.empty());
@@ -117,8 +107,7 @@ TEST(VnLineGathering, PiecesAreJoinedAndLinesKeepTheirOrder)
     EXPECT_EQ((std::vector<std::string>{"MAKECALL 1", "A", "B"}), g.lines);
 }
 
-TEST(VnLineGathering, LongestLineIs2047Characters)
-{
+TEST(VnLineGathering, LongestLineIs2047Characters) {
     Gatherer g;
     std::string text(2047, 'a');
     text[0] = 'x';
@@ -129,8 +118,7 @@ TEST(VnLineGathering, LongestLineIs2047Characters)
     EXPECT_TRUE(g.dropped.empty());
 }
 
-TEST(VnLineGathering, OverLongLineIsDroppedWholeUpToItsLineEnd)
-{
+TEST(VnLineGathering, OverLongLineIsDroppedWholeUpToItsLineEnd) {
     Gatherer g;
     g.Feed(std::string(2048, 'a'));
     EXPECT_EQ(0u, g.length);
@@ -151,7 +139,8 @@ TEST(VnLineGathering, OverLongLineIsDroppedWholeUpToItsLineEnd)
 
     // Each line end of a run of over-long lines reports one line.
     Gatherer r;
-    r.Feed(std::string(3000, 'x') + "\n" + std::string(2048, 'y') + std::string(1, '\0') + std::string(2047, 'z') + "\r");
+    r.Feed(std::string(3000, 'x') + "\n" + std::string(2048, 'y') + std::string(1, '\0') + std::string(2047, 'z') +
+           "\r");
     EXPECT_EQ((std::vector<std::uint32_t>{3000, 2048}), r.dropped);
     ASSERT_EQ(1u, r.lines.size());
     EXPECT_EQ(std::string(2047, 'z'), r.lines[0]);
@@ -162,8 +151,7 @@ TEST(VnLineGathering, OverLongLineIsDroppedWholeUpToItsLineEnd)
     EXPECT_EQ((std::vector<std::string>{"ok"}), m.lines);
 }
 
-TEST(VnLineGathering, CorruptLengthNeverWritesPastTheLine)
-{
+TEST(VnLineGathering, CorruptLengthNeverWritesPastTheLine) {
     char guard_before[8] = {};
     char line[kLineSize] = {};
     char guard_after[8] = {};
@@ -179,8 +167,7 @@ TEST(VnLineGathering, CorruptLengthNeverWritesPastTheLine)
 
 namespace {
 
-std::string Entry(const char* token)
-{
+std::string Entry(const char* token) {
     char e[kTokenEntrySize];
     MakeTokenEntry(e, token);
     return e;
@@ -192,8 +179,7 @@ struct List {
     void Set(const char* t) { TokenListSet(text, Entry(t).c_str()); }
     void Remove(const char* t) { TokenListRemove(text, Entry(t).c_str()); }
     bool Matches(const char* t) const { return TokenListMatches(text, Entry(t).c_str()); }
-    std::string First() const
-    {
+    std::string First() const {
         char f[kFirstTokenSize];
         TokenListFirst(f, text);
         return f;
@@ -202,16 +188,14 @@ struct List {
 
 }  // namespace
 
-TEST(VnTokenList, EntriesAreCutTo30Characters)
-{
+TEST(VnTokenList, EntriesAreCutTo30Characters) {
     EXPECT_EQ("12|", Entry("12"));
     EXPECT_EQ(std::string(29, 'a') + "|", Entry(std::string(29, 'a').c_str()));
     EXPECT_EQ(std::string(30, 'b'), Entry(std::string(30, 'b').c_str()));
     EXPECT_EQ(std::string(30, 'c'), Entry(std::string(35, 'c').c_str()));
 }
 
-TEST(VnTokenList, AddSetRemoveAndFirst)
-{
+TEST(VnTokenList, AddSetRemoveAndFirst) {
     List l;
     l.Add("12");
     l.Add("13");
@@ -226,8 +210,7 @@ TEST(VnTokenList, AddSetRemoveAndFirst)
     EXPECT_STREQ("14|", l.text);
 }
 
-TEST(VnTokenList, RemoveTakesOnlyTheFirstOccurrenceAndMovesTheRestUp)
-{
+TEST(VnTokenList, RemoveTakesOnlyTheFirstOccurrenceAndMovesTheRestUp) {
     List l;
     std::strcpy(l.text, "a|b|c|b|");
     l.Remove("b");
@@ -240,8 +223,7 @@ TEST(VnTokenList, RemoveTakesOnlyTheFirstOccurrenceAndMovesTheRestUp)
     EXPECT_STREQ("", l.text);
 }
 
-TEST(VnTokenList, MatchingIsPlainSubstringAndCaseSensitive)
-{
+TEST(VnTokenList, MatchingIsPlainSubstringAndCaseSensitive) {
     List l;
     l.Add("112");
     EXPECT_TRUE(l.Matches("12"));
@@ -254,21 +236,18 @@ TEST(VnTokenList, MatchingIsPlainSubstringAndCaseSensitive)
     EXPECT_TRUE(m.Matches("bc"));
 }
 
-TEST(VnTokenList, ListIsCutAt126Characters)
-{
+TEST(VnTokenList, ListIsCutAt126Characters) {
     List l;
-    for (int i = 0; i < 40; ++i)
-        l.Add(std::to_string(1000 + i).c_str());  // 5 characters each
+    for (int i = 0; i < 40; ++i) l.Add(std::to_string(1000 + i).c_str());  // 5 characters each
     EXPECT_EQ(126u, std::strlen(l.text));
     EXPECT_EQ('\0', l.text[126]);
     EXPECT_EQ(0, std::strncmp(l.text, "1000|1001|", 10));
     EXPECT_EQ(std::string("1024|1"), std::string(l.text + 120));  // 1025| is cut to its first character
-    l.Add("x");  // a full list takes nothing more
+    l.Add("x");                                                   // a full list takes nothing more
     EXPECT_EQ(126u, std::strlen(l.text));
 }
 
-TEST(VnTokenList, FirstTokenCases)
-{
+TEST(VnTokenList, FirstTokenCases) {
     List empty;
     EXPECT_EQ("", empty.First());
 
@@ -288,8 +267,7 @@ TEST(VnTokenList, FirstTokenCases)
 
 namespace {
 
-std::string Format(const char* format, ...)
-{
+std::string Format(const char* format, ...) {
     char buffer[kSendBufferSize];
     std::memset(buffer, 'X', sizeof buffer);
     va_list args;
@@ -297,22 +275,19 @@ std::string Format(const char* format, ...)
     std::size_t n = FormatSendText(buffer, format, args);
     va_end(args);
     EXPECT_EQ(n, std::strlen(buffer));
-    for (std::size_t i = n; i < kSendBufferSize; ++i)
-        EXPECT_EQ('\0', buffer[i]) << "buffer not zeroed at " << i;
+    for (std::size_t i = n; i < kSendBufferSize; ++i) EXPECT_EQ('\0', buffer[i]) << "buffer not zeroed at " << i;
     return std::string(buffer, n);
 }
 
 }  // namespace
 
-TEST(VnSendText, FormatsAndEndsWithCrLf)
-{
+TEST(VnSendText, FormatsAndEndsWithCrLf) {
     EXPECT_EQ("5\r\n", Format("%d", 5));
     EXPECT_EQ("\r\n", Format("%s", ""));
     EXPECT_EQ("EVT ab 7\r\n", Format("EVT %s %u", "ab", 7u));
 }
 
-TEST(VnSendText, LineEndCutOffsAtTheLimit)
-{
+TEST(VnSendText, LineEndCutOffsAtTheLimit) {
     EXPECT_EQ(std::string(2044, 'a') + "\r\n", Format("%s", std::string(2044, 'a').c_str()));
     EXPECT_EQ(std::string(2045, 'b') + "\r", Format("%s", std::string(2045, 'b').c_str()));
     EXPECT_EQ(std::string(2046, 'c'), Format("%s", std::string(2046, 'c').c_str()));
@@ -320,8 +295,7 @@ TEST(VnSendText, LineEndCutOffsAtTheLimit)
     EXPECT_EQ(std::string(2047, 'e'), Format("%s", std::string(5000, 'e').c_str()));
 }
 
-TEST(VnPortText, LeadingDigitsCutTo16Bits)
-{
+TEST(VnPortText, LeadingDigitsCutTo16Bits) {
     EXPECT_EQ(4711, ParsePortText("4711"));
     EXPECT_EQ(80, ParsePortText("80abc"));
     EXPECT_EQ(0, ParsePortText("abc"));
@@ -336,8 +310,7 @@ TEST(VnPortText, LeadingDigitsCutTo16Bits)
 namespace {
 
 // Everything the queue holds, oldest first, taken out piece by piece as a socket would.
-std::string Drain(OutputQueue& q, std::size_t most)
-{
+std::string Drain(OutputQueue& q, std::size_t most) {
     std::string out;
     while (!q.Empty()) {
         std::size_t n = 0;
@@ -352,8 +325,7 @@ std::string Drain(OutputQueue& q, std::size_t most)
 
 }  // namespace
 
-TEST(VnOutputQueue, LinesComeOutWholeAndInOrderAcrossTheWrap)
-{
+TEST(VnOutputQueue, LinesComeOutWholeAndInOrderAcrossTheWrap) {
     static OutputQueue q;  // 64 KiB: not on the stack
     q.Clear();
     const std::size_t cap = OutputQueue::kCapacity;
@@ -362,9 +334,9 @@ TEST(VnOutputQueue, LinesComeOutWholeAndInOrderAcrossTheWrap)
     // Lines of awkward lengths pushed and drained in odd pieces, many times round the ring.
     for (int round = 0; round < 40; ++round) {
         for (int i = 0; i < 37; ++i) {
-            std::string line = std::to_string(round) + ":" + std::string(static_cast<std::size_t>(97 * i + round) % 2047, 'a' + i % 26) + "\r\n";
-            if (!q.Push(line.data(), line.size()))
-                break;
+            std::string line = std::to_string(round) + ":" +
+                               std::string(static_cast<std::size_t>(97 * i + round) % 2047, 'a' + i % 26) + "\r\n";
+            if (!q.Push(line.data(), line.size())) break;
             expected += line;
         }
         got += Drain(q, 1 + static_cast<std::size_t>(round) * 613 % 4093);
@@ -374,8 +346,7 @@ TEST(VnOutputQueue, LinesComeOutWholeAndInOrderAcrossTheWrap)
     EXPECT_GT(expected.size(), 10 * cap);
 }
 
-TEST(VnOutputQueue, ALineThatDoesNotFitIsRefusedWhole)
-{
+TEST(VnOutputQueue, ALineThatDoesNotFitIsRefusedWhole) {
     static OutputQueue q;
     q.Clear();
     const std::size_t cap = OutputQueue::kCapacity;

@@ -11,8 +11,7 @@ const std::string kNul(1, '\0');
 
 }  // namespace
 
-TEST_F(VnServer, TokenListOfOneConnection)
-{
+TEST_F(VnServer, TokenListOfOneConnection) {
     SOCKET s = Connect();
     server.AddToken(s, "12");
     server.AddToken(s, "13");
@@ -28,8 +27,7 @@ TEST_F(VnServer, TokenListOfOneConnection)
     EXPECT_STREQ("14", server.SocketToToken(s));
 }
 
-TEST_F(VnServer, SocketToTokensIsTheConnectionsOwnList)
-{
+TEST_F(VnServer, SocketToTokensIsTheConnectionsOwnList) {
     SOCKET s = Connect();
     const char* list = server.SocketToTokens(s);
     server.AddToken(s, "a");
@@ -38,8 +36,7 @@ TEST_F(VnServer, SocketToTokensIsTheConnectionsOwnList)
     EXPECT_STREQ("a|b|", list);
 }
 
-TEST_F(VnServer, TokensMatchBySubstringAndLongTokensAreCut)
-{
+TEST_F(VnServer, TokensMatchBySubstringAndLongTokensAreCut) {
     SOCKET s = Connect();
     SOCKET t = Connect();
     server.SetToken(s, "112");
@@ -53,8 +50,7 @@ TEST_F(VnServer, TokensMatchBySubstringAndLongTokensAreCut)
     EXPECT_EQ(t, server.TokenToSocket(longToken.c_str()));
 }
 
-TEST_F(VnServer, NullEmptyAndUnknownArgumentsChangeNothing)
-{
+TEST_F(VnServer, NullEmptyAndUnknownArgumentsChangeNothing) {
     SOCKET s = Connect();
     server.SetToken(s, "keep");
     server.SetToken(s, nullptr);
@@ -78,8 +74,7 @@ TEST_F(VnServer, NullEmptyAndUnknownArgumentsChangeNothing)
     EXPECT_STREQ("keep|", server.SocketToTokens(s));
 }
 
-TEST_F(VnServer, TokenOperationsTraceAtLevelThree)
-{
+TEST_F(VnServer, TokenOperationsTraceAtLevelThree) {
     SOCKET s = Connect();
     server.traces.clear();
     const std::string n = std::to_string(static_cast<int>(s));
@@ -92,9 +87,8 @@ TEST_F(VnServer, TokenOperationsTraceAtLevelThree)
     server.IPToSocket(0x0100007F);
     server.SetKaTimer(100000);
     const std::vector<std::string> expected = {
-        "CTelnetServer::SetToken " + n, "CTelnetServer::AddToken " + n,
-        "CTelnetServer::RemoveToken " + n, "CTelnetServer::SocketToToken " + n,
-        "CTelnetServer::SocketToTokens " + n, "CTelnetServer::TokenToSocket b",
+        "CTelnetServer::SetToken " + n,         "CTelnetServer::AddToken " + n,       "CTelnetServer::RemoveToken " + n,
+        "CTelnetServer::SocketToToken " + n,    "CTelnetServer::SocketToTokens " + n, "CTelnetServer::TokenToSocket b",
         "CTelnetServer::IPToSocket 0x0100007F", "CTelnetServer::SetKaTimer: 100000"};
     ASSERT_EQ(expected.size(), server.traces.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {
@@ -103,8 +97,7 @@ TEST_F(VnServer, TokenOperationsTraceAtLevelThree)
     }
 }
 
-TEST_F(VnServer, AddressLookupFindsTheFirstLiveConnection)
-{
+TEST_F(VnServer, AddressLookupFindsTheFirstLiveConnection) {
     SOCKET a = Connect();
     SOCKET b = Connect();
     EXPECT_EQ(a, server.IPToSocket(LoopbackAddress()));
@@ -114,8 +107,7 @@ TEST_F(VnServer, AddressLookupFindsTheFirstLiveConnection)
     EXPECT_EQ(b, server.IPToSocket(LoopbackAddress()));
 }
 
-TEST_F(VnServer, FreedSlotsKeepNoReachableTokensAfterARestart)
-{
+TEST_F(VnServer, FreedSlotsKeepNoReachableTokensAfterARestart) {
     SOCKET a = Connect();
     server.SetToken(a, "7");
     server.StopNetwork();
@@ -130,8 +122,7 @@ TEST_F(VnServer, FreedSlotsKeepNoReachableTokensAfterARestart)
     EXPECT_EQ(0u, server.TokenToSocket("7"));
 }
 
-TEST_F(VnServer, SendToClientSendsTheLineWithoutNul)
-{
+TEST_F(VnServer, SendToClientSendsTheLineWithoutNul) {
     SOCKET s = Connect();
     server.traces.clear();
     server.SendToClient(s, "%d", 5);
@@ -147,8 +138,7 @@ TEST_F(VnServer, SendToClientSendsTheLineWithoutNul)
     EXPECT_EQ("after\r\n", ClientAt(0).ReceiveUntilQuiet(200));
 }
 
-TEST_F(VnServer, SendToAllClientsEndsEachLineWithNul)
-{
+TEST_F(VnServer, SendToAllClientsEndsEachLineWithNul) {
     Connect();
     Connect();
     server.traces.clear();
@@ -156,12 +146,10 @@ TEST_F(VnServer, SendToAllClientsEndsEachLineWithNul)
     EXPECT_EQ("5\r\n" + kNul, ClientAt(0).ReceiveUntilQuiet(200));
     EXPECT_EQ("5\r\n" + kNul, ClientAt(1).ReceiveUntilQuiet(200));
     EXPECT_TRUE(server.HasTrace(3, "CTelnetServer::SendToAllClients"));
-    for (const Trace& t : server.traces)
-        EXPECT_NE(4u, t.level) << t.text;
+    for (const Trace& t : server.traces) EXPECT_NE(4u, t.level) << t.text;
 }
 
-TEST_F(VnServer, TokenAddressedSendingReachesTheRightClients)
-{
+TEST_F(VnServer, TokenAddressedSendingReachesTheRightClients) {
     SOCKET a = Connect();
     SOCKET b = Connect();
     SOCKET c = Connect();
@@ -187,12 +175,10 @@ TEST_F(VnServer, TokenAddressedSendingReachesTheRightClients)
 
     server.SendToClientWithToken("9", "none");
     server.SendToClientsWithTokens("9", "none");
-    for (std::size_t i = 0; i < 3; ++i)
-        EXPECT_EQ("", ClientAt(i).ReceiveUntilQuiet(100)) << i;
+    for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ("", ClientAt(i).ReceiveUntilQuiet(100)) << i;
 }
 
-TEST_F(VnServer, LongTextsAreCutAtTheLimitsOnTheWire)
-{
+TEST_F(VnServer, LongTextsAreCutAtTheLimitsOnTheWire) {
     SOCKET s = Connect();
     struct Case {
         std::size_t length;

@@ -32,8 +32,7 @@ public:
     using CTelnetServer::ClearConnection;
     using CTelnetServer::GetConnectionCount;
 
-    int Port() const
-    {
+    int Port() const {
         sockaddr_in addr = {};
         int len = sizeof addr;
         getsockname(m_ServerSocket, reinterpret_cast<sockaddr*>(&addr), &len);
@@ -41,15 +40,12 @@ public:
     }
 
     void OnConnected(SOCKET s) override { std::printf("CONNECTED %u\n", static_cast<unsigned>(s)); }
-    void OnLineDropped(SOCKET s, int nBytes) override
-    {
+    void OnLineDropped(SOCKET s, int nBytes) override {
         std::printf("DROPPED %u %d\n", static_cast<unsigned>(s), nBytes);
         SendToClient(s, "DROPPED %d", nBytes);
     }
-    void OnTsDebugInfo(unsigned long dwLevel, const char* pszFormat, ...) override
-    {
-        if (dwLevel > 0)
-            return;
+    void OnTsDebugInfo(unsigned long dwLevel, const char* pszFormat, ...) override {
+        if (dwLevel > 0) return;
         char text[512];
         va_list args;
         va_start(args, pszFormat);
@@ -59,8 +55,7 @@ public:
     }
     void OnDisconnected(SOCKET s) override { std::printf("DISCONNECTED %u\n", static_cast<unsigned>(s)); }
 
-    void OnDispatchCommand(SOCKET s, char* pszLine) override
-    {
+    void OnDispatchCommand(SOCKET s, char* pszLine) override {
         const std::string line = pszLine;
         std::printf("LINE %u %s\n", static_cast<unsigned>(s), line.size() <= 80 ? pszLine : "(long)");
         std::string arg, rest;
@@ -100,16 +95,14 @@ public:
 
 private:
     // Line i of a flood: length 1..2047, letters depending on i.
-    static std::string StreamLine(int i)
-    {
+    static std::string StreamLine(int i) {
         const std::size_t length = 1 + static_cast<std::size_t>(i) * 7919 % 2047;
         std::string text(length, ' ');
         for (std::size_t j = 0; j < length; ++j)
             text[j] = static_cast<char>('a' + (static_cast<std::size_t>(i) + j) % 26);
         return text;
     }
-    void FloodSome()
-    {
+    void FloodSome() {
         for (int k = 0; k < 16 && m_floodNext < m_floodEnd; ++k)
             SendToAllClients("%s", StreamLine(m_floodNext++).c_str());
     }
@@ -117,18 +110,15 @@ private:
     int m_floodEnd = 0;
 
     // The text after the first n words.
-    static std::string After(const std::string& line, int n)
-    {
+    static std::string After(const std::string& line, int n) {
         std::size_t at = 0;
         for (int i = 0; i < n && at != std::string::npos; ++i) {
             at = line.find(' ', at);
-            if (at != std::string::npos)
-                ++at;
+            if (at != std::string::npos) ++at;
         }
         return at == std::string::npos ? std::string() : line.substr(at);
     }
-    static std::string Split(const std::string& line, std::string& arg, std::string& rest)
-    {
+    static std::string Split(const std::string& line, std::string& arg, std::string& rest) {
         std::size_t sp = line.find(' ');
         std::string cmd = line.substr(0, sp);
         std::string tail = After(line, 1);
@@ -141,8 +131,7 @@ private:
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     setvbuf(stdout, nullptr, _IONBF, 0);  // a reader on a pipe sees each event at once
     const char* port = argc > 1 ? argv[1] : "0";
     const unsigned long lifetimeMs = (argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 120) * 1000;

@@ -47,8 +47,9 @@ inline void GetLocalTime(SYSTEMTIME* t) {
     std::time_t now = std::time(nullptr);
     std::tm local = *std::localtime(&now);
     *t = SYSTEMTIME{static_cast<WORD>(local.tm_year + 1900), static_cast<WORD>(local.tm_mon + 1),
-                    static_cast<WORD>(local.tm_wday), static_cast<WORD>(local.tm_mday), static_cast<WORD>(local.tm_hour),
-                    static_cast<WORD>(local.tm_min), static_cast<WORD>(local.tm_sec), 0};
+                    static_cast<WORD>(local.tm_wday),        static_cast<WORD>(local.tm_mday),
+                    static_cast<WORD>(local.tm_hour),        static_cast<WORD>(local.tm_min),
+                    static_cast<WORD>(local.tm_sec),         0};
 }
 inline BOOL PostThreadMessageA(DWORD, UINT, WPARAM, LPARAM) { return FALSE; }
 

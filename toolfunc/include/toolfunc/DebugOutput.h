@@ -47,5 +47,4 @@ void TraceLastError();
 int ShowLastError();
 
 // The formatted text in a message box with the given owner, style and caption.
-int ShowMessage(HWND hWnd, int nStyle, const char* pszCaption, const char* pszFormat, ...)
-    TOOLFUNC_PRINTF(4, 5);
+int ShowMessage(HWND hWnd, int nStyle, const char* pszCaption, const char* pszFormat, ...) TOOLFUNC_PRINTF(4, 5);

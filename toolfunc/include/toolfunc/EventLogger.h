@@ -17,8 +17,7 @@ public:
 
     // Reports one event with the formatted text (2048 characters, shared by all reports) as
     // its only string. Non-zero if the source could be opened and closed again.
-    BOOL Report(WORD wType, WORD wCategory, DWORD dwEventId, const char* pszFormat, ...)
-        TOOLFUNC_PRINTF(5, 6);
+    BOOL Report(WORD wType, WORD wCategory, DWORD dwEventId, const char* pszFormat, ...) TOOLFUNC_PRINTF(5, 6);
 
     // Deletes the source's registration with all its subkeys; the platform's error code.
     LONG Remove();

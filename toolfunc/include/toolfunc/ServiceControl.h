@@ -10,8 +10,7 @@ namespace TOOLFUNC_service {
 
 // dwControl 0 starts the service (no arguments); any other code is sent with ControlService.
 // The accesses are requested from the manager and the service.
-BOOL ServiceControl(DWORD dwControl, const char* pszService, DWORD dwManagerAccess,
-                    DWORD dwServiceAccess);
+BOOL ServiceControl(DWORD dwControl, const char* pszService, DWORD dwManagerAccess, DWORD dwServiceAccess);
 
 // Creates an own-process service (dwTypeBits are added to SERVICE_WIN32_OWN_PROCESS) under
 // LocalSystem with normal error control. A program without a directory is taken from the
@@ -19,9 +18,8 @@ BOOL ServiceControl(DWORD dwControl, const char* pszService, DWORD dwManagerAcce
 // extra NUL ("tapisrv\0"); null for none. Without a display name the service name is used;
 // the description (optional) is set after creation. On failure the thread's last error tells
 // why; on success it is 0.
-BOOL ServiceInstall(DWORD dwTypeBits, const char* pszService, const char* pszProgram,
-                    DWORD dwStartType, const char* pszDependencies, const char* pszDescription,
-                    const char* pszDisplayName);
+BOOL ServiceInstall(DWORD dwTypeBits, const char* pszService, const char* pszProgram, DWORD dwStartType,
+                    const char* pszDependencies, const char* pszDescription, const char* pszDisplayName);
 
 // Marks the service for deletion.
 BOOL ServiceDelete(const char* pszService);
@@ -38,12 +36,10 @@ void TapiSrvSetOwnProcess();
 
 // Changes the service type and the dependency list (format as for ServiceInstall), leaving
 // every other setting as it is.
-BOOL ServiceSetTypeAndDependencies(const char* pszService, DWORD dwServiceType,
-                                   const char* pszDependencies);
+BOOL ServiceSetTypeAndDependencies(const char* pszService, DWORD dwServiceType, const char* pszDependencies);
 
 // Reads the service's configuration into pConfig (dwSize bytes); *pdwNeeded (optional)
 // receives the size it needs.
-BOOL ServiceQueryConfig(const char* pszService, QUERY_SERVICE_CONFIGA* pConfig, DWORD dwSize,
-                        DWORD* pdwNeeded);
+BOOL ServiceQueryConfig(const char* pszService, QUERY_SERVICE_CONFIGA* pConfig, DWORD dwSize, DWORD* pdwNeeded);
 
 }  // namespace TOOLFUNC_service
