@@ -11,6 +11,10 @@
 
 namespace tvx {
 
+// The handle guards need the platform's handles. The service's logic, also built natively for its
+// unit tests against a few stand-in Win32 names, uses only the lock.
+#ifdef _WIN32
+
 // A handle and the rule that closes it.
 template <class Traits>
 class ScopedHandle {
@@ -91,6 +95,8 @@ using ScopedServiceHandle = ScopedHandle<ServiceHandleTraits>;
 using ScopedKernelHandle = ScopedHandle<KernelHandleTraits>;
 using ScopedFile = ScopedKernelHandle;
 using ScopedSocket = ScopedHandle<SocketTraits>;
+
+#endif  // _WIN32
 
 // Holds a critical section from construction to the end of the scope (or to reset()).
 class ScopedLock {
