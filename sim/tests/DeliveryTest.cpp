@@ -300,6 +300,6 @@ TEST_F(DeliveryTest, ALongQueueLetsTheThreadsOtherMessagesIn) {
         });
     ASSERT_EQ(app.Messages().size(), total);
     for (DWORD i = 0; i < total; ++i) ASSERT_EQ(app.Messages()[i].param1, i);
-    EXPECT_GT(deliveredAtMarker, 0u);      // a wake-up's worth came first
+    EXPECT_GT(deliveredAtMarker, 0u);     // a wake-up's worth came first
     EXPECT_LT(deliveredAtMarker, total);  // and the marker did not wait for all of them
 }
