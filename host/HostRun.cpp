@@ -33,29 +33,49 @@ HWND CreateDebugWindow() {
                            nullptr);
 }
 
+// The client lines of a run of messages gather and go out before the loop waits: a command's
+// Accepted and Done, and the events of several telephony messages, share one send per client.
+const int kMessagesPerSend = 32;  // a long run still sends this often
+
+class HeldOutput {
+public:
+    HeldOutput() { CTelnetServer::HoldOutput(TRUE); }
+    ~HeldOutput() { CTelnetServer::HoldOutput(FALSE); }
+    HeldOutput(const HeldOutput&) = delete;
+    HeldOutput& operator=(const HeldOutput&) = delete;
+};
+
+// Handles the messages waiting; their client lines go out when it returns. False on WM_QUIT.
+bool DispatchWaiting(ZarnService* pService) {
+    HeldOutput held;
+    MSG msg;
+    for (int n = 1; PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE); ++n) {
+        if (n % kMessagesPerSend == 0) CTelnetServer::SendHeldOutput();
+        if (msg.message == WM_QUIT) return false;
+        if (!msg.hwnd && msg.message == WM_TVX_CHAIN_REFUSAL) {
+            ChainRefusal* pRefusal = reinterpret_cast<ChainRefusal*>(msg.wParam);
+            if (pService) pService->OnChainRefusal(*pRefusal);
+            delete pRefusal;
+            continue;
+        }
+        if (!msg.hwnd && msg.message == WM_TVX_CHECK_CLOSES) {
+            if (pService) pService->CheckPendingCloses();
+            continue;
+        }
+        if (!msg.hwnd && msg.message == WM_TIMER && msg.wParam && pService) {
+            pService->OnSecondTick();
+            continue;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return true;
+}
+
 // Pumps messages until the stop or the deadline (0: none). False when stopped.
 bool Pump(ZarnService* pService, DWORD dwUntilTick) {
     for (;;) {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) return false;
-            if (!msg.hwnd && msg.message == WM_TVX_CHAIN_REFUSAL) {
-                ChainRefusal* pRefusal = reinterpret_cast<ChainRefusal*>(msg.wParam);
-                if (pService) pService->OnChainRefusal(*pRefusal);
-                delete pRefusal;
-                continue;
-            }
-            if (!msg.hwnd && msg.message == WM_TVX_CHECK_CLOSES) {
-                if (pService) pService->CheckPendingCloses();
-                continue;
-            }
-            if (!msg.hwnd && msg.message == WM_TIMER && msg.wParam && pService) {
-                pService->OnSecondTick();
-                continue;
-            }
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
+        if (!DispatchWaiting(pService)) return false;
         if (g_lStop) return false;
         DWORD dwWait = 200;
         if (dwUntilTick) {

@@ -22,35 +22,55 @@ bool PostWakeup(App& app) {
     return true;
 }
 
-// Hands one queued message to the callback; the next one waits for the next wake-up, so other
-// window messages of the thread are not starved.
-void DeliverOne(HWND window, DWORD appHandle) {
+// At most this many callbacks per wake-up; the rest wait for the next one, so other window
+// messages of the thread are not starved by an application that keeps its queue full.
+const int kMaxPerWakeup = 64;
+
+// Takes the next message off the queue, or runs a queued completion, under the lock. False when
+// the application is gone or nothing waits: the wake-up is then used up. `wakeupPosted` stays
+// set while messages are handed over, so posts made meanwhile (also by the callbacks) join this
+// wake-up instead of each posting one of their own.
+bool TakeNext(HWND window, DWORD appHandle, bool last, QueuedMessage& m, LINECALLBACK& callback) {
     Sim& sim = TheSim();
-    QueuedMessage m;
-    LINECALLBACK callback;
-    {
+    for (;;) {
         std::lock_guard<std::recursive_mutex> guard(sim.lock);
         auto it = sim.apps.find(appHandle);
-        if (it == sim.apps.end() || it->second.window != window) return;  // shut down: dropped
+        if (it == sim.apps.end() || it->second.window != window) return false;  // shut down: dropped
         App& app = it->second;
-        app.wakeupPosted = false;
-        if (app.queue.empty()) return;
+        if (app.queue.empty()) {
+            app.wakeupPosted = false;
+            return false;
+        }
         m = app.queue.front();
         app.queue.pop_front();
-        if (!app.queue.empty()) PostWakeup(app);
-        callback = app.callback;
-        if (m.request) {
-            // May post to this very queue and shut nothing down: `app` is not used after it.
-            RunQueuedCompletion(sim, m.request);
-            return;
+        if (last) {
+            app.wakeupPosted = false;
+            if (!app.queue.empty()) PostWakeup(app);
         }
+        if (!m.request) {
+            callback = app.callback;
+            return true;
+        }
+        // May post to this very queue and shut nothing down: `app` is not used after it.
+        RunQueuedCompletion(sim, m.request);
+        if (last) return false;
     }
-    callback(m.hDevice, m.message, m.instance, m.param1, m.param2, m.param3);
+}
+
+// Hands the messages due to the callback, one after another and in order, each without the
+// simulator's lock held: one window message for all of them, as long as none is pending.
+void DeliverDue(HWND window, DWORD appHandle) {
+    for (int n = 1; n <= kMaxPerWakeup; ++n) {
+        QueuedMessage m;
+        LINECALLBACK callback = nullptr;
+        if (!TakeNext(window, appHandle, n == kMaxPerWakeup, m, callback)) return;
+        callback(m.hDevice, m.message, m.instance, m.param1, m.param2, m.param3);
+    }
 }
 
 LRESULT CALLBACK AppWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == kDeliverMessage) {
-        DeliverOne(window, static_cast<DWORD>(wParam));
+        DeliverDue(window, static_cast<DWORD>(wParam));
         return 0;
     }
     if (message == kDestroyMessage) {

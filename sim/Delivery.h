@@ -1,8 +1,9 @@
 // Message delivery as TAPI does it with the hidden-window mechanism: every message for an
 // application is queued and a wake-up is posted to the hidden window that lineInitializeEx or
 // phoneInitializeEx created on the initialising thread. The window procedure, running from that
-// thread's message loop, takes one message off the queue and calls the application's callback,
-// without the simulator's lock held: the callback may call TAPI and sim* again.
+// thread's message loop, hands the queued messages to the application's callback one after
+// another, in order, each without the simulator's lock held: the callback may call TAPI and sim*
+// again. What is posted while they are handed over joins the same wake-up.
 #pragma once
 
 #include "SimState.h"

@@ -18,7 +18,15 @@ bool g_bGatherOutside = false;
 DWORD g_dwWindowThread = 0;
 bool g_bFlushPosted = false;
 
-bool GatheringOutside() { return g_bGatherOutside && g_dwWindowThread && GetCurrentThreadId() == g_dwWindowThread; }
+bool OnWindowThread() { return g_dwWindowThread && GetCurrentThreadId() == g_dwWindowThread; }
+
+bool GatheringOutside() { return g_bGatherOutside && OnWindowThread(); }
+
+// The host's loop holds the output while it handles a run of messages and sends it before it
+// waits; only the window's thread.
+int g_holdDepth = 0;
+
+bool Holding() { return g_holdDepth > 0 && OnWindowThread(); }
 
 void SendGathered() {
     if (!g_anyBatched) return;
@@ -91,7 +99,7 @@ void SendToSlot(long pos, const char* data, std::size_t n, HWND hWnd) {
         AddDropped(state, n);
         return;
     }
-    if (Batching()) {
+    if (Batching() || Holding()) {
         Gather(pos, data, n, hWnd);
         return;
     }
@@ -129,7 +137,7 @@ SendBatch::SendBatch() {
 }
 
 SendBatch::~SendBatch() {
-    SendGathered();
+    if (!Holding()) SendGathered();  // else the host's loop sends it
     --g_batchDepth;
 }
 
@@ -143,3 +151,16 @@ void FlushMessageArrived() { g_bFlushPosted = false; }
 }  // namespace vessnet
 
 void CTelnetServer::GatherOutsideDispatch(BOOL bOn) { vessnet::g_bGatherOutside = bOn != FALSE; }
+
+void CTelnetServer::HoldOutput(BOOL bHold) {
+    if (!vessnet::OnWindowThread()) return;
+    if (bHold) {
+        ++vessnet::g_holdDepth;
+    } else if (vessnet::g_holdDepth > 0 && --vessnet::g_holdDepth == 0) {
+        vessnet::SendGathered();
+    }
+}
+
+void CTelnetServer::SendHeldOutput() {
+    if (vessnet::OnWindowThread()) vessnet::SendGathered();
+}

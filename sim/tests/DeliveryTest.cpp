@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <thread>
+#include <vector>
 
 #include "TestSupport.h"
 
@@ -233,4 +234,72 @@ TEST_F(DeliveryTest, RequestIdsWrapAndSkipPendingOnes) {
     LONG pending = simBeginRequest(app.handle);
     app.Shutdown();
     EXPECT_FALSE(simAnswerRequest(pending, 0));  // went with its application
+}
+
+namespace {
+
+// Records the order of callbacks and posts a follow-up for the first few, as a callback that
+// calls TAPI again would.
+std::vector<DWORD_PTR> g_order;
+bool g_inCallback = false;
+bool g_nested = false;
+
+void CALLBACK RecordAndFollowUp(DWORD, DWORD message, DWORD_PTR, DWORD_PTR param1, DWORD_PTR, DWORD_PTR) {
+    if (message != LINE_DEVSPECIFIC) return;
+    if (g_inCallback) g_nested = true;
+    g_inCallback = true;
+    g_order.push_back(param1);
+    if (param1 < 3) simPostLineMessage(0, LINE_DEVSPECIFIC, 100 + param1, 0, 0);
+    g_inCallback = false;
+}
+
+// Pumps like the product's loop and counts the window messages that reached the thread.
+int PumpCounting(DWORD ms, const std::function<bool()>& done, const std::function<void(const MSG&)>& seen = nullptr) {
+    int count = 0;
+    DWORD start = GetTickCount();
+    while (!done() && GetTickCount() - start < ms) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ++count;
+            if (seen) seen(msg);
+            DispatchMessageA(&msg);
+        }
+        if (!done()) MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+    return count;
+}
+
+}  // namespace
+
+TEST_F(DeliveryTest, CallbacksDueTogetherComeInOrderFromOneWakeupAndFollowUpsJoinIt) {
+    HLINEAPP h = 0;
+    DWORD devs = 0, api = kApi;
+    ASSERT_EQ(lineInitializeExA(&h, nullptr, RecordAndFollowUp, nullptr, &devs, &api, nullptr), 0);
+    g_order.clear();
+    g_nested = false;
+    for (DWORD i = 0; i < 10; ++i) simPostLineMessage(0, LINE_DEVSPECIFIC, i, 0, 0);
+    int messages = PumpCounting(3000, [] { return g_order.size() >= 13; });
+    std::vector<DWORD_PTR> expected = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 100, 101, 102};
+    EXPECT_EQ(g_order, expected);  // the follow-ups queue behind what was due already
+    EXPECT_FALSE(g_nested);        // one callback at a time, never inside another
+    EXPECT_EQ(messages, 1);        // thirteen callbacks, one wake-up
+    lineShutdown(h);
+}
+
+TEST_F(DeliveryTest, ALongQueueLetsTheThreadsOtherMessagesIn) {
+    LineApp app;
+    const DWORD total = 200;
+    for (DWORD i = 0; i < total; ++i) simPostLineMessage(0, LINE_DEVSPECIFIC, i, 0, 0);
+    const UINT marker = WM_APP + 0x3A;
+    PostThreadMessageA(GetCurrentThreadId(), marker, 0, 0);
+    std::size_t deliveredAtMarker = 0;
+    PumpCounting(
+        5000, [&] { return app.Messages().size() == total; },
+        [&](const MSG& msg) {
+            if (msg.message == marker) deliveredAtMarker = app.Messages().size();
+        });
+    ASSERT_EQ(app.Messages().size(), total);
+    for (DWORD i = 0; i < total; ++i) ASSERT_EQ(app.Messages()[i].param1, i);
+    EXPECT_GT(deliveredAtMarker, 0u);     // a wake-up's worth came first
+    EXPECT_LT(deliveredAtMarker, total);  // and the marker did not wait for all of them
 }

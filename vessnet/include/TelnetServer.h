@@ -100,6 +100,14 @@ public:
     // one send per connection; the same bytes in the same order. Off (the default): they go out
     // at once. For a host that pumps its messages with the usual loop.
     static void GatherOutsideDispatch(BOOL bOn);
+    // Added after GatherOutsideDispatch. For a host whose own loop pumps the window's thread:
+    // HoldOutput(TRUE) before it handles the messages waiting, HoldOutput(FALSE) before it waits
+    // for more. Meanwhile every line sent on that thread, in the server's own messages too, is
+    // gathered per connection (no wake-up is posted), and HoldOutput(FALSE) sends it all, one send
+    // per connection; SendHeldOutput sends it earlier, for a long run of messages. The same bytes
+    // in the same order; other threads still send at once. Calls nest; no effect on other threads.
+    static void HoldOutput(BOOL bHold);
+    static void SendHeldOutput();
 
 protected:
     static LRESULT CALLBACK HiddenWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);

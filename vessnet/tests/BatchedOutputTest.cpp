@@ -135,3 +135,67 @@ TEST_F(VnServer, LinesOfAnotherWindowsMessageGoOutTogetherOnlyWhenTheHostAsks) {
     ASSERT_TRUE(PumpUntil([&] { return sent; }));
     EXPECT_EQ("now\r\n", quietBeforePump);
 }
+
+TEST_F(VnServer, HeldOutputOfSeveralMessagesGoesOutWholeAndInOrderWhenReleased) {
+    SOCKET a = Connect();
+    Connect();
+    OtherWindow other;
+    int handled = 0;
+    OtherWindow::onMessage = [&] {
+        ++handled;
+        server.SendToClient(a, "event %d", handled);
+        server.SendToAllClients("all %d", handled);
+    };
+    server.onLine = [&](SOCKET s, char*) { server.SendToClient(s, "answer"); };
+    CTelnetServer::GatherOutsideDispatch(TRUE);
+    CTelnetServer::HoldOutput(TRUE);
+    CTelnetServer::HoldOutput(TRUE);  // holds nest
+
+    // A telephony message, the server's own line notification, another telephony message.
+    PostMessageA(other.hWnd, WM_APP, 0, 0);
+    bool ok = PumpUntil([&] { return handled == 1; });
+    ClientAt(0).Send("go\r\n");
+    ok = ok && PumpUntil([&] { return server.lines.size() == 1; });
+    PostMessageA(other.hWnd, WM_APP, 0, 0);
+    ok = ok && PumpUntil([&] { return handled == 2; });
+    MSG msg;
+    const bool wakeupPosted = PeekMessageA(&msg, nullptr, WM_USER + 109, WM_USER + 109, PM_NOREMOVE) != FALSE;
+    const std::string whileHeld = ClientAt(0).ReceiveUntilQuiet(100);
+    CTelnetServer::HoldOutput(FALSE);
+    const std::string afterInnerRelease = ClientAt(0).ReceiveUntilQuiet(100);
+    CTelnetServer::HoldOutput(FALSE);
+    CTelnetServer::GatherOutsideDispatch(FALSE);
+
+    ASSERT_TRUE(ok);
+    EXPECT_FALSE(wakeupPosted);  // the loop sends it; no message round trip
+    EXPECT_EQ("", whileHeld);
+    EXPECT_EQ("", afterInnerRelease);
+    const std::string expectA = "event 1\r\nall 1\r\n" + kNul + "answer\r\nevent 2\r\nall 2\r\n" + kNul;
+    const std::string expectB = "all 1\r\n" + kNul + "all 2\r\n" + kNul;
+    EXPECT_EQ(expectA, ClientAt(0).Receive(expectA.size(), 5000));
+    EXPECT_EQ(expectB, ClientAt(1).Receive(expectB.size(), 5000));
+    EXPECT_EQ("", ClientAt(0).ReceiveUntilQuiet(100));
+}
+
+TEST_F(VnServer, HeldOutputCanBeSentEarlyAndOtherThreadsAreNotHeld) {
+    SOCKET a = Connect();
+    SOCKET b = Connect();
+    CTelnetServer::HoldOutput(TRUE);
+    server.SendToClient(a, "held");
+    std::thread([&] {
+        server.SendToClient(b, "elsewhere");
+        server.SendToClient(a, "behind");  // a line already waits for a: this one goes behind it
+    }).join();
+    const std::string fromOtherThread = ClientAt(1).ReceiveUntilQuiet(100);
+    const std::string heldForA = ClientAt(0).ReceiveUntilQuiet(100);
+    CTelnetServer::SendHeldOutput();
+    const std::string sentEarly = ClientAt(0).ReceiveUntilQuiet(100);
+    server.SendToClient(a, "later");
+    const std::string stillHeld = ClientAt(0).ReceiveUntilQuiet(100);
+    CTelnetServer::HoldOutput(FALSE);
+    EXPECT_EQ("elsewhere\r\n", fromOtherThread);
+    EXPECT_EQ("", heldForA);
+    EXPECT_EQ("held\r\nbehind\r\n", sentEarly);
+    EXPECT_EQ("", stillHeld);
+    EXPECT_EQ("later\r\n", ClientAt(0).Receive(7, 5000));
+}
