@@ -7,6 +7,8 @@
 namespace {
 
 const int kKeepOld = 4;
+// A batch writes what it gathered at this size, so a long burst needs no large buffer.
+const std::size_t kHeldBytes = 64 * 1024;
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -52,12 +54,15 @@ void ProtocolLog::Open(const std::string& dir, int level, unsigned long maxBytes
 
 void ProtocolLog::Close() {
     tvx::ScopedLock lock(&m_cs);
+    FlushConsole();
+    FlushFile();
     if (m_pFile) std::fclose(m_pFile);
     m_pFile = nullptr;
     m_level = 0;
 }
 
 void ProtocolLog::Rotate() {
+    FlushFile();  // what was gathered belongs to the file that moves on
     if (m_pFile) std::fclose(m_pFile);
     m_pFile = nullptr;
     // Oldest first, and never over a file still there: a step that fails (a file held open by
@@ -91,17 +96,50 @@ void ProtocolLog::Write(int level, const char* pszFormat, ...) {
     std::string line = FormatLogLine(now, text);
     tvx::ScopedLock lock(&m_cs);
     // The console shows the level-1 lines whatever the file holds; a line goes out in one write.
-    if (m_bEcho && level <= 1) {
-        std::string shown = line + "\n";
-        std::fwrite(shown.data(), 1, shown.size(), stdout);
-        std::fflush(stdout);
-    }
+    if (m_bEcho && level <= 1) ToConsole(line + "\n");
     if (level <= m_level && m_pFile) {
         if (m_written > m_maxBytes) Rotate();
         if (m_pFile) {
-            std::fprintf(m_pFile, "%s\r\n", line.c_str());
-            std::fflush(m_pFile);
+            ToFile(line + "\r\n");
             m_written += static_cast<unsigned long>(line.size() + 2);
         }
     }
+}
+
+void ProtocolLog::ToConsole(const std::string& text) {
+    m_consoleHeld += text;
+    if (!m_batches || m_consoleHeld.size() >= kHeldBytes) FlushConsole();
+}
+
+void ProtocolLog::ToFile(const std::string& text) {
+    m_fileHeld += text;
+    if (!m_batches || m_fileHeld.size() >= kHeldBytes) FlushFile();
+}
+
+void ProtocolLog::FlushConsole() {
+    if (m_consoleHeld.empty()) return;
+    std::fwrite(m_consoleHeld.data(), 1, m_consoleHeld.size(), stdout);
+    std::fflush(stdout);
+    m_consoleHeld.clear();
+}
+
+void ProtocolLog::FlushFile() {
+    if (m_fileHeld.empty()) return;
+    if (m_pFile) {
+        std::fwrite(m_fileHeld.data(), 1, m_fileHeld.size(), m_pFile);
+        std::fflush(m_pFile);
+    }
+    m_fileHeld.clear();
+}
+
+ProtocolLog::Batch::Batch(ProtocolLog& log) : m_log(log) {
+    tvx::ScopedLock lock(&m_log.m_cs);
+    ++m_log.m_batches;
+}
+
+ProtocolLog::Batch::~Batch() {
+    tvx::ScopedLock lock(&m_log.m_cs);
+    if (--m_log.m_batches) return;
+    m_log.FlushConsole();
+    m_log.FlushFile();
 }

@@ -38,11 +38,29 @@ public:
     void Write(int level, const char* pszFormat, ...) __attribute__((format(gnu_printf, 3, 4)));
     std::string CurrentPath() const { return m_dir + "TELVARIX.LOG"; }
 
+    // While a batch lives, the lines are gathered and written in large pieces: thousands of
+    // lines in a burst (every line opened at start-up) would otherwise cost two writes each.
+    // The text and its time stamps are the same either way. Batches may nest.
+    class Batch {
+    public:
+        explicit Batch(ProtocolLog& log);
+        ~Batch();
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+
+    private:
+        ProtocolLog& m_log;
+    };
+
     ProtocolLog(const ProtocolLog&) = delete;
     ProtocolLog& operator=(const ProtocolLog&) = delete;
 
 private:
     void Rotate();
+    void ToConsole(const std::string& text);
+    void ToFile(const std::string& text);
+    void FlushConsole();
+    void FlushFile();
 
     CRITICAL_SECTION m_cs;
     std::string m_dir;
@@ -51,4 +69,7 @@ private:
     unsigned long m_maxBytes = 0;
     unsigned long m_written = 0;
     FILE* m_pFile = nullptr;
+    int m_batches = 0;
+    std::string m_consoleHeld;  // gathered while batched
+    std::string m_fileHeld;
 };

@@ -117,6 +117,7 @@ void ZarnService::SendLineState(SOCKET s, const std::string& invokeId, const Lin
 
 void ZarnService::WatchAllLines() {
     m_bShowEvents = true;
+    ProtocolLog::Batch batch(m_log);  // three lines for each of possibly thousands of lines
     for (const LineView& line : m_pTelephony->Lines()) {
         if (!zarn::IsUsableAddress(line.address)) continue;
         if (m_monitors.Add(kConsoleWatcher, line.address) != MonitorRegistry::AddResult::AddedFirst) continue;

@@ -59,7 +59,7 @@ LONG Open(Sim& sim, DWORD app, DWORD device, LPHLINE lphLine, DWORD api, DWORD e
                      instance,
                      privileges,
                      (privileges & LINECALLPRIVILEGE_OWNER) ? mediaModes : 0};
-    sim.openLines[open.hLine] = open;
+    sim.AddOpenLine(open);
     *lphLine = open.hLine;
     NoteLineOpened(sim, device);
     return 0;

@@ -84,10 +84,9 @@ void FillAddressStatus(const Sim& sim, const LineDevice& line, DWORD device, DWO
 void FillLineDevStatus(const Sim& sim, const LineDevice& line, DWORD device, LPLINEDEVSTATUS out) {
     LINEDEVSTATUS status = {};
     VarLayout layout(sizeof status);
-    for (const auto& entry : sim.openLines) {
-        if (entry.second.device != device) continue;
+    for (DWORD hLine : sim.OpensOf(device)) {
         ++status.dwNumOpens;
-        status.dwOpenMediaModes |= entry.second.mediaModes;
+        status.dwOpenMediaModes |= sim.openLines.at(hLine).mediaModes;
     }
     CallCounts counts = CountCalls(sim, line, device);
     status.dwNumActiveCalls = counts.active;

@@ -22,10 +22,9 @@ bool Holds(const Call& call, DWORD hLine) {
 
 // Applications with monitor or owner privilege that have the line open but have never had the call.
 void JoinNewHolders(Sim& sim, Call& call) {
-    for (auto& entry : sim.openLines) {
-        const OpenLine& open = entry.second;
-        if (open.device != call.device || open.privileges == LINECALLPRIVILEGE_NONE || Holds(call, open.hLine))
-            continue;
+    for (DWORD hLine : sim.OpensOf(call.device)) {
+        const OpenLine& open = sim.openLines.at(hLine);
+        if (open.privileges == LINECALLPRIVILEGE_NONE || Holds(call, open.hLine)) continue;
         call.holders.push_back({open.app, open.hLine, PrivilegeOf(open)});
     }
 }
@@ -66,9 +65,9 @@ void NotifyCallInfo(Sim& sim, const Call& call, DWORD infoStates) {
 
 void NotifyForwarding(Sim& sim, DWORD device) {
     const LineDevice& line = sim.lines[device];
-    for (auto& entry : sim.openLines) {
-        const OpenLine& open = entry.second;
-        if (open.device != device || !(open.addressStates & LINEADDRESSSTATE_FORWARD)) continue;
+    for (DWORD hLine : sim.OpensOf(device)) {
+        const OpenLine& open = sim.openLines.at(hLine);
+        if (!(open.addressStates & LINEADDRESSSTATE_FORWARD)) continue;
         App* app = sim.FindApp(open.app, false);
         if (!app) continue;
         for (DWORD address = 0; address < line.numAddresses; ++address)
@@ -77,9 +76,9 @@ void NotifyForwarding(Sim& sim, DWORD device) {
 }
 
 void CloseLineForAll(Sim& sim, DWORD device) {
-    std::vector<DWORD> closing;
-    for (auto& entry : sim.openLines)
-        if (entry.second.device == device) closing.push_back(entry.first);
+    // A copy: forgetting an open changes the set.
+    const std::set<DWORD>& opens = sim.OpensOf(device);
+    std::vector<DWORD> closing(opens.begin(), opens.end());
     for (DWORD hLine : closing) {
         OpenLine& open = sim.openLines[hLine];
         if (App* app = sim.FindApp(open.app, false)) Post(*app, {hLine, LINE_CLOSE, open.instance, 0, 0, 0});

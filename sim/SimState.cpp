@@ -16,9 +16,22 @@ OpenLine* Sim::FindOpenLine(DWORD hLine) {
 }
 
 OpenLine* Sim::FindOpenLine(DWORD app, DWORD device) {
-    for (auto& entry : openLines)
-        if (entry.second.app == app && entry.second.device == device) return &entry.second;
+    for (DWORD hLine : OpensOf(device)) {
+        OpenLine& open = openLines.at(hLine);
+        if (open.app == app) return &open;
+    }
     return nullptr;
+}
+
+OpenLine& Sim::AddOpenLine(const OpenLine& open) {
+    m_opensByDevice[open.device].insert(open.hLine);
+    return openLines[open.hLine] = open;
+}
+
+const std::set<DWORD>& Sim::OpensOf(DWORD device) const {
+    static const std::set<DWORD> none;
+    auto it = m_opensByDevice.find(device);
+    return it != m_opensByDevice.end() ? it->second : none;
 }
 
 OpenPhone* Sim::FindOpenPhone(DWORD hPhone) {
@@ -62,7 +75,12 @@ CallHolder* Sim::AskingHolder(Call& call) {
 }
 
 void Sim::ForgetOpenLine(DWORD hLine) {
-    if (!openLines.erase(hLine)) return;
+    auto found = openLines.find(hLine);
+    if (found == openLines.end()) return;
+    auto opens = m_opensByDevice.find(found->second.device);
+    opens->second.erase(hLine);
+    if (opens->second.empty()) m_opensByDevice.erase(opens);
+    openLines.erase(found);
     std::vector<DWORD> touched;
     for (auto& entry : calls) {
         std::vector<CallHolder>& holders = entry.second.holders;
@@ -92,6 +110,7 @@ void Sim::Reset() {
     lines.clear();
     phones.clear();
     openLines.clear();
+    m_opensByDevice.clear();
     openPhones.clear();
     calls.clear();
     reportedLineCount = 0;

@@ -12,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -176,7 +177,7 @@ public:
     std::vector<LineDevice> lines;    // index = device id
     std::vector<PhoneDevice> phones;  // index = device id
     std::map<DWORD, App> apps;
-    std::map<DWORD, OpenLine> openLines;
+    std::map<DWORD, OpenLine> openLines;  // by handle: added by AddOpenLine, ended by ForgetOpenLine
     std::map<DWORD, OpenPhone> openPhones;
     std::map<DWORD, Call> calls;
     DWORD reportedLineCount = 0;  // 0: the real number
@@ -193,6 +194,11 @@ public:
     Journal journal;           // own lock
 
     DWORD NewHandle() { return m_nextHandle++; }
+
+    OpenLine& AddOpenLine(const OpenLine& open);
+    // The handles of the lines open on a device, oldest first: a line's opens without a walk
+    // over every open of the PBX, which thousands of open lines would make slow.
+    const std::set<DWORD>& OpensOf(DWORD device) const;
 
     App* FindApp(DWORD handle, bool phone);
     OpenLine* FindOpenLine(DWORD hLine);
@@ -224,6 +230,7 @@ public:
 
 private:
     DWORD m_nextHandle = 0x00010001;
+    std::map<DWORD, std::set<DWORD>> m_opensByDevice;
 };
 
 // The one simulator of the process, configured on first use (TVX_PBX file or the default PBX).

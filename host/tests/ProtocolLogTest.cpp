@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 #include "ProtocolLog.h"
@@ -106,4 +107,49 @@ TEST(HostProtocolLog, AFileThatCannotBeMovedIsContinuedNeverEmptied) {
     for (const char* name : {"TELVARIX.LOG", "TELVARIX-1.LOG", "TELVARIX-2.LOG", "TELVARIX-3.LOG", "TELVARIX-4.LOG"})
         DeleteFileA((dir + name).c_str());
     RemoveDirectoryA(dir.c_str());
+}
+
+namespace {
+
+// The files a run leaves, each line without its time stamp, newest file last.
+std::string FilesWithoutTimes(const std::string& dir) {
+    std::string all;
+    for (const char* name : {"TELVARIX-4.LOG", "TELVARIX-3.LOG", "TELVARIX-2.LOG", "TELVARIX-1.LOG", "TELVARIX.LOG"}) {
+        std::istringstream text(ReadAll(dir + name));
+        all += std::string("[") + name + "]\n";
+        for (std::string line; std::getline(text, line);) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            all += (line.size() > 24 ? line.substr(24) : line) + "\n";
+        }
+        DeleteFileA((dir + name).c_str());
+    }
+    RemoveDirectoryA(dir.c_str());
+    return all;
+}
+
+std::string RunOfLines(const std::string& dir, bool bBatched) {
+    CreateDirectoryA(dir.c_str(), nullptr);
+    {
+        ProtocolLog log;
+        log.Open(dir, 1, 100);
+        {
+            std::unique_ptr<ProtocolLog::Batch> batch(bBatched ? new ProtocolLog::Batch(log) : nullptr);
+            for (int i = 0; i < 7; ++i) log.Write(1, "line %d with some text", i);
+        }
+        for (int i = 7; i < 10; ++i) log.Write(1, "line %d with some text", i);
+    }
+    return FilesWithoutTimes(dir);
+}
+
+}  // namespace
+
+TEST(HostProtocolLog, ABatchLeavesTheSameFilesAsLineByLineAcrossMovesOn) {
+    std::string dir = TempFolder();
+    std::string single = RunOfLines(dir + "single\\", false);
+    std::string batched = RunOfLines(dir + "batched\\", true);
+    RemoveDirectoryA(dir.c_str());
+    // Small files: the ten lines fill several, so lines held by the batch had to go to the right one.
+    EXPECT_NE(single.find("[TELVARIX-2.LOG]\nline"), std::string::npos) << single;
+    EXPECT_NE(single.find("line 9 with some text\n"), std::string::npos) << single;
+    EXPECT_EQ(batched, single);
 }

@@ -819,6 +819,31 @@ def show_events(run):
     check("line 201 closed" not in host.text(), "the console keeps the line open after the client left")
     check(host.stop() == 0, "clean stop")
 
+    # Hundreds of lines: the console and the protocol file are written in large pieces at the start,
+    # and must still show every line opened, with its first events, in order.
+    exts = [str(30000 + n) for n in range(600)]
+    many = run("show_events_many", env=pbx_file(run, "show_events_many", exts), extra_args=["--show-events"])
+    check(many.wait_output("line %s opened for the console" % exts[-1], 30), "the last line is opened")
+    c = Client(many)
+    devices = device_lines(c, "d")
+    check(sorted(devices) == exts and all(d["Open"] == "1" for d in devices.values()), "every line is open")
+    c.close()
+    check(many.stop() == 0, "clean stop")
+    expected = []
+    for n, ext in enumerate(exts):
+        expected += ["event {Event:Forwarding}{Ext:%s}{DeviceId:%d}{On:0}{Dest:}" % (ext, n),
+                     "event {Event:PhoneState}{Ext:%s}{DeviceId:%d}{Active:0}{Held:0}{Alerting:0}{CallData:}" % (ext, n),
+                     "line %s opened for the console" % ext]
+    wanted = set(expected)
+
+    def shown(text):
+        texts = (re.sub(r"^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} ", "", line.rstrip("\r")) for line in text.split("\n"))
+        return [t for t in texts if t in wanted]
+
+    check(shown(many.text()) == expected, "the console shows each line's open and events once, in order")
+    log = open(os.path.join(os.path.dirname(many.exe), "TELVARIX.LOG"), encoding="latin-1").read()
+    check(shown(log) == expected, "the protocol file holds the same lines")
+
 
 def call_states(client, invoke):
     """{ext: {call handle: state}} from GetDevices."""

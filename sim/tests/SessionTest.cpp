@@ -221,6 +221,33 @@ TEST_F(SessionTest, OneHandlePerApplicationAndLine) {
     EXPECT_NE(first.Open(0), 0u);
 }
 
+TEST_F(SessionTest, EachLineCountsItsOwnOpensThroughCloseAndShutdown) {
+    SimLineDesc c = Extension("Office 203", "203");
+    DWORD third = simAddLine(&c);
+    LineApp first, second;
+    HLINE a = first.Open(0);
+    HLINE other = first.Open(third, LINECALLPRIVILEGE_MONITOR);
+    ASSERT_NE(second.Open(0, LINECALLPRIVILEGE_MONITOR), 0u);
+    std::vector<unsigned char> buf = Buffer(sizeof(LINEDEVSTATUS));
+    auto opens = [&](HLINE h) {
+        EXPECT_EQ(lineGetLineDevStatusA(h, As<LINEDEVSTATUS>(buf)), 0);
+        return As<LINEDEVSTATUS>(buf)->dwNumOpens;
+    };
+    EXPECT_EQ(opens(a), 2u);
+    EXPECT_EQ(opens(other), 1u);
+
+    EXPECT_EQ(second.Shutdown(), 0);
+    EXPECT_EQ(opens(a), 1u);
+    EXPECT_EQ(opens(other), 1u);
+
+    EXPECT_EQ(lineClose(a), 0);
+    HLINE again = first.Open(0);
+    ASSERT_NE(again, 0u);
+    EXPECT_EQ(opens(again), 1u);
+    EXPECT_EQ(simGetLineHandle(first.handle, 0), again);
+    EXPECT_EQ(simGetLineHandle(first.handle, third), other);
+}
+
 TEST_F(SessionTest, LineMapperOpensTheFirstFittingLine) {
     LineApp app;
     LINECALLPARAMS params = {};
