@@ -159,16 +159,20 @@ Call& NewAppearance(Sim& sim, DWORD device, DWORD owner, DWORD origin, DWORD rea
     call.reason = reason;
     call.pbxFeatures = true;
     GetLocalTime(&call.stateEntered);
-    for (auto& entry : sim.openLines) {
-        const OpenLine& open = entry.second;
-        if (open.device != device || open.privileges == LINECALLPRIVILEGE_NONE) continue;
+    AddLineHolders(sim, call, owner);
+    DWORD hCall = call.hCall;
+    return sim.calls[hCall] = std::move(call);
+}
+
+void AddLineHolders(Sim& sim, Call& call, DWORD owner) {
+    for (DWORD hLine : sim.OpensOf(call.device)) {
+        const OpenLine& open = sim.openLines.at(hLine);
+        if (open.privileges == LINECALLPRIVILEGE_NONE) continue;
         DWORD privilege =
             (open.privileges & LINECALLPRIVILEGE_OWNER) ? LINECALLPRIVILEGE_OWNER : LINECALLPRIVILEGE_MONITOR;
         if (owner) privilege = open.app == owner ? LINECALLPRIVILEGE_OWNER : LINECALLPRIVILEGE_MONITOR;
         call.holders.push_back({open.app, open.hLine, privilege});
     }
-    DWORD hCall = call.hCall;
-    return sim.calls[hCall] = std::move(call);
 }
 
 void SetState(Sim& sim, Call& call, DWORD state, DWORD mode) {

@@ -30,6 +30,9 @@ int FindExtension(Sim& sim, const std::wstring& number);
 // applications with the line open see it with the privilege of their open (owner privilege is
 // kept for the owner alone when there is one).
 Call& NewAppearance(Sim& sim, DWORD device, DWORD owner, DWORD origin, DWORD reason);
+// Every application with the call's line open (owner or monitor) holds the call; with an owner
+// given, that application owns it and the others monitor it.
+void AddLineHolders(Sim& sim, Call& call, DWORD owner);
 // New state and mode, reported to every application that has the line open.
 void SetState(Sim& sim, Call& call, DWORD state, DWORD mode = 0);
 void SetPartyText(Call& call, PartyText id, PartyText name, const std::wstring& number, const std::wstring& text);

@@ -1,4 +1,5 @@
 // sim* control of calls, messages and asynchronous requests.
+#include "CallModel.h"
 #include "Delivery.h"
 #include "PbxEvents.h"
 #include "SimText.h"
@@ -41,13 +42,7 @@ SIMAPI DWORD WINAPI simCreateCall(DWORD deviceId, const SimCallDesc* desc) {
     if (!sim.FindLine(deviceId)) return 0;
     SimCallDesc empty = {};
     Call call = CallFromDesc(sim, deviceId, desc ? *desc : empty);
-    for (auto& entry : sim.openLines) {
-        const OpenLine& open = entry.second;
-        if (open.device != deviceId || open.privileges == LINECALLPRIVILEGE_NONE) continue;
-        DWORD privilege =
-            (open.privileges & LINECALLPRIVILEGE_OWNER) ? LINECALLPRIVILEGE_OWNER : LINECALLPRIVILEGE_MONITOR;
-        call.holders.push_back({open.app, open.hLine, privilege});
-    }
+    AddLineHolders(sim, call, 0);
     DWORD hCall = call.hCall;
     sim.calls[hCall] = std::move(call);
     return hCall;
