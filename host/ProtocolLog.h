@@ -32,7 +32,8 @@ public:
     // Opens (after rotating) the current file in dir; level 0 opens nothing.
     void Open(const std::string& dir, int level, unsigned long maxBytes = 1024 * 1024);
     void Close();
-    // Console mode also shows the level-1 lines (even without a file), one write per line.
+    // Console mode also shows the level-1 lines (even without a file): one write per line, or one
+    // write per large piece during a Batch.
     void SetEcho(bool bEcho) { m_bEcho = bEcho; }
     bool Wants(int level) const { return level <= m_level || (m_bEcho && level <= 1); }
     void Write(int level, const char* pszFormat, ...) __attribute__((format(gnu_printf, 3, 4)));
