@@ -92,7 +92,7 @@ def figure_lines(f):
 
 
 def target(text, value, against, ok):
-    return "  %-58s %-26s %-36s %s" % (text, value, against, "met" if ok else "NOT met")
+    return "  %-62s %-26s %-36s %s" % (text, value, against, "met" if ok else "NOT met")
 
 
 def ratio(f, key, base):
@@ -102,7 +102,7 @@ def ratio(f, key, base):
 
 
 def target_lines(f):
-    out = ["", "targets (medians)" + " " * 42 + "%-26s %-36s %s" % ("figure", "against", "verdict")]
+    out = ["", "targets (medians)" + " " * 46 + "%-26s %-36s %s" % ("figure", "against", "verdict")]
     for label, key in (("command -> Done", "one.done_p99_ms"), ("ClearConnection -> CallCleared", "one.clear_p99_ms")):
         v = f.med(key)
         if v is not None:
@@ -131,7 +131,7 @@ def target_lines(f):
         if lo and hi:
             out.append(target("RSS flat within 2 MB over %.0f events (%s)" % (ev or 0, what), "%.0f KB" % (hi - lo),
                               "highest minus lowest sample", hi - lo <= 2048 and (ev or 0) >= 200000))
-            out.append("  %-58s %+.0f KB" % ("  end minus 4 s into the run", last - first))
+            out.append("  %-62s %+.0f KB" % ("  end minus 4 s into the run", last - first))
     out.append("")
     out.append("for reference, not targets: service / baseline (medians)")
     for text, key, base in (
@@ -142,7 +142,7 @@ def target_lines(f):
         ("fan-out, whole cycle / replayed in one answer", "fan.fan_cycle_p50_ms", "replay_fan.fan_cycle_p50_ms"),
     ):
         r = ratio(f, key, base)
-        out.append("  %-58s %s" % (text, "%.2fx (%.1f/%.1f)" % r if r else "missing"))
+        out.append("  %-62s %s" % (text, "%.2fx (%.1f/%.1f)" % r if r else "missing"))
     return out
 
 

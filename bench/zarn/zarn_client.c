@@ -44,7 +44,7 @@ typedef struct Conn {
     /* cycle state */
     const char *a, *b;
     int step;
-    double sent, sent2; /* when its step was asked for; when the last line of an answer came */
+    double sent, lastLineAt; /* when its step was asked for; when the last line of an answer came */
     int gotDone, gotEvent, gotEvent2;
     long cycles;
     /* recording */
@@ -477,7 +477,7 @@ static void LoadRecord(const char* path, ReplayRecord* rec, int steps) {
 static void ReplayLine(Conn* c, const char* line, double t) {
     if (!strncmp(line, "{Replay:Error}", 14)) Die("the replay server refused: %s", line);
     c->seen++;
-    c->sent2 = t;
+    c->lastLineAt = t;
 }
 
 static void OpenReplayConns(int port, int clients) {
@@ -507,7 +507,7 @@ static void ReplayAdvance(Conn* c, int whole) {
         return;
     }
     if (c->seen > c->want) Die("replay step %d: %ld lines, %ld recorded", c->step, c->seen, c->want);
-    if (measuring && !whole) Sample(doneLat, &ndone, (c->sent2 - c->sent) * 1000.0);
+    if (measuring && !whole) Sample(doneLat, &ndone, (c->lastLineAt - c->sent) * 1000.0);
     if (whole || ++c->step == 4) {
         c->step = 0;
         c->cycles++;
