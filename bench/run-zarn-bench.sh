@@ -65,6 +65,22 @@ trap 'exit 130' INT TERM
 "$wr" down "$build" >/dev/null 2>&1
 "${svc[@]}" "$wr" up "$build" || exit 1
 
+# answered T0 MODE PORT: waits until a new connection to PORT got its greeting and an answer to
+# Help (client MODE welcome or rwelcome) and sets started to the seconds from T0 to the answer.
+# Fails at once when the program started as svc_pid has ended, else after 120 s.
+answered() {
+    local t0=$1 mode=$2 port=$3 out="$work/answered.txt" waiter
+    "${cli[@]}" "$client" "$mode" "$port" 120 >"$out" &
+    waiter=$!
+    while kill -0 "$waiter" 2>/dev/null; do
+        kill -0 "$svc_pid" 2>/dev/null || { kill "$waiter" 2>/dev/null; break; }
+        sleep 0.05
+    done
+    wait "$waiter" || return 1
+    started=$(awk -v t0="$t0" '/^answered_at / {printf "%.3f", $2 - t0}' "$out")
+    [ -n "$started" ]
+}
+
 # start_service NAME PBX_FILE|- [TELVARIX.EXE options]: sets port, svc_pid and started (seconds
 # from launch until a client got its welcome and an answer to Help).
 start_service() {
@@ -80,12 +96,11 @@ start_service() {
     env "${pbxenv[@]}" "${svc[@]}" "$wr" run "$build" "$exe" --console --ini "$(winpath "$dir/TELVARIX.INI")" \
         --seconds 900 "$@" >"$dir/console.txt" 2>&1 </dev/null &
     svc_pid=$!
-    if ! "${cli[@]}" "$client" welcome "$port" 120 >/dev/null; then
+    if ! answered "$t0" welcome "$port"; then
         echo "run-zarn-bench.sh: the service ($name) did not start:" >&2
         tail -20 "$dir/console.txt" >&2
         exit 1
     fi
-    started=$(python3 -c "print($(now) - $t0)")
 }
 
 # own_startup NAME: seconds from the service's log line "Telvarix starting" to its first accepted
@@ -120,13 +135,12 @@ start_replay() {
     "${svc[@]}" "$wr" run "$build" "$replay" "$rport" "$(winpath "$work/cycle.rec")" \
         "$(winpath "$work/fan.rec")" "$(winpath "$work/fan-driver.rec")" 900 >"$work/replay.txt" 2>&1 </dev/null &
     svc_pid=$!
-    if ! "${cli[@]}" "$client" rwelcome "$rport" 120 >/dev/null; then
+    if ! answered "$t0" rwelcome "$rport"; then
         echo "run-zarn-bench.sh: the replay server $replay did not answer; one older than" \
             "bench/zarn/ReplayServer.c cannot replay step by step: name a new one in TVX_ZARN_REPLAY" >&2
         cat "$work/replay.txt" >&2
         exit 1
     fi
-    started=$(python3 -c "print($(now) - $t0)")
 }
 
 # run_client FIGURE_PREFIX ARGS...: runs the client, notes each "key value" it prints.
@@ -203,21 +217,29 @@ for r in $(seq 1 "$reps"); do
     note_own_startup startup_8192_show_events_own_s "show$r"
 done
 
+# replay_figures: the baselines, from the records the service's figures above left.
+replay_figures() {
+    local f
+    for f in cycle.rec fan.rec fan-driver.rec; do
+        [ -s "$work/$f" ] || { echo "  no $f was recorded (a measurement above FAILED): no replay figures"; return 0; }
+    done
+    for r in $(seq 1 "$reps"); do
+        start_replay
+        note startup_replay_s "$started"
+        [ "$r" = "$reps" ] || stop_service
+    done
+    for r in $(seq 1 "$reps"); do
+        run_client replay_one_steps "rsteps" "$rport" "$secs" 1 "$work/cycle.rec"
+        run_client replay_one "rcycles" "$rport" "$secs" 1 "$work/cycle.rec"
+        run_client replay_eight_steps "rsteps" "$rport" "$secs" 8 "$work/cycle.rec"
+        run_client replay_eight "rcycles" "$rport" "$secs" 8 "$work/cycle.rec"
+        run_client replay_fan_steps "rfansteps" "$rport" 10 247 "$work/fan.rec" "$work/fan-driver.rec"
+        run_client replay_fan "rfan" "$rport" 10 247 "$work/fan.rec"
+    done
+    stop_service
+}
 echo "[5/6] the replay server under Wine: the recorded lines, one send() per client per step (and per cycle)"
-for r in $(seq 1 "$reps"); do
-    start_replay
-    note startup_replay_s "$started"
-    [ "$r" = "$reps" ] || stop_service
-done
-for r in $(seq 1 "$reps"); do
-    run_client replay_one_steps "rsteps" "$rport" "$secs" 1 "$work/cycle.rec"
-    run_client replay_one "rcycles" "$rport" "$secs" 1 "$work/cycle.rec"
-    run_client replay_eight_steps "rsteps" "$rport" "$secs" 8 "$work/cycle.rec"
-    run_client replay_eight "rcycles" "$rport" "$secs" 8 "$work/cycle.rec"
-    run_client replay_fan_steps "rfansteps" "$rport" 10 247 "$work/fan.rec" "$work/fan-driver.rec"
-    run_client replay_fan "rfan" "$rport" 10 247 "$work/fan.rec"
-done
-stop_service
+replay_figures
 
 # memory_check PREFIX: one client for the whole run on the service started last; RSS sampled every
 # 2 s. A 5 s run first gives the rate and the time needed for the events asked for (at most 300 s).

@@ -3,7 +3,7 @@
  *   zarn_client cycles  PORT SECONDS RECORD A1 B1 [A2 B2 ...]  call cycles, one client per pair
  *   zarn_client fan     PORT RINGS CLIENTS RECORD DRIVER_RECORD X Y  one ring of X watched by CLIENTS
  *   zarn_client devices PORT                                   GetDevices, time to the Ok
- *   zarn_client welcome PORT SECONDS                           time until a connection gets its welcome
+ *   zarn_client welcome PORT SECONDS                           a connection got its welcome and Help's answer at
  *   zarn_client rsteps   PORT SECONDS CLIENTS FILE             cycles against the replay server, step by step
  *   zarn_client rcycles  PORT SECONDS CLIENTS FILE             the same, the whole cycle in one answer
  *   zarn_client rfansteps PORT RINGS CLIENTS FILE DRIVER_FILE  one ring of the replay to CLIENTS, step by step
@@ -649,6 +649,10 @@ static int Welcome(int port, double seconds, const char* greeting) {
             WaitFor(&conns[0], greeting, end - Now() > 1 ? end - Now() : 1);
             Send(&conns[0], "{Cmd:Help}{InvokeId:p}"); /* Ping is newer than some builds measured */
             WaitFor(&conns[0], "{Response:Ok}{Cmd:Help}", 30);
+            /* Wall-clock time, for the script to subtract the moment it launched the server. */
+            struct timespec ts;
+            clock_gettime(CLOCK_REALTIME, &ts);
+            printf("answered_at %ld.%06ld\n", (long)ts.tv_sec, ts.tv_nsec / 1000);
             return 0;
         }
         usleep(2000);
