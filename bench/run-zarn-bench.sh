@@ -47,17 +47,28 @@ results="$work/results"
 : >"$results"
 note() { echo "$1 $2" >>"$results"; }  # figure value
 
-svc_pid=""
-stop_service() {
-    [ -n "$svc_pid" ] || return 0
-    kill -INT "$svc_pid" 2>/dev/null
+# stop_pid PID: ends a program started under Wine (Ctrl+C, then for good after 15 s).
+stop_pid() {
+    [ -n "$1" ] || return 0
+    kill -INT "$1" 2>/dev/null
     local i
-    for i in $(seq 1 150); do kill -0 "$svc_pid" 2>/dev/null || break; sleep 0.1; done
-    kill -KILL "$svc_pid" 2>/dev/null
-    wait "$svc_pid" 2>/dev/null
+    for i in $(seq 1 150); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
+    kill -KILL "$1" 2>/dev/null
+    wait "$1" 2>/dev/null
+}
+svc_pid=""      # the server started last
+four_pid=""     # the services kept running beside the replay server
+sixteen_pid=""
+stop_service() {
+    stop_pid "$svc_pid"
     svc_pid=""
 }
-cleanup() { stop_service; "$wr" down "$build" >/dev/null 2>&1; }
+cleanup() {
+    stop_service
+    stop_pid "$four_pid"
+    stop_pid "$sixteen_pid"
+    "$wr" down "$build" >/dev/null 2>&1
+}
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
@@ -177,28 +188,49 @@ for i in 0 1 2 3 4 5 6 7; do pairs8+=($((3001 + 2 * i)) $((3002 + 2 * i))); done
 echo "Telvarix ZARN benchmark: $build"
 echo "$(nproc) CPUs, $pinning; windows of $secs s, each figure $reps times; $(date -u '+%F %T') UTC"
 
-echo "[1/6] 4 lines, one client: latency and events/s"
+# The service's figures and the replay's are taken in turns, repeat by repeat, with the three
+# servers running side by side (each idle while another is measured): on a machine with other
+# work, a ratio then compares figures of the same minutes. The first repeat against each service
+# records what the replay server sends.
+echo "[1/4] 4 lines, one client; 16 lines, eight clients and one ring to 247 clients; the replay server"
 start_service four -
 note startup_4_lines_s "$started"
+four_port=$port four_pid=$svc_pid svc_pid=""
+run_client one "cycles" "$four_port" "$secs" "$work/cycle.rec" 201 202
+start_service sixteen "$work/pbx16.txt"
+sixteen_port=$port sixteen_pid=$svc_pid svc_pid=""
+run_client fan "fan" "$sixteen_port" 10 247 "$work/fan.rec" "$work/fan-driver.rec" 3001 3002
+
+replaying=1
+for f in cycle.rec fan.rec fan-driver.rec; do
+    [ -s "$work/$f" ] || { replaying=0; echo "  no $f was recorded (a measurement above FAILED): no replay figures"; }
+done
+[ "$replaying" = 1 ] && start_replay
+# replay PREFIX MODE ARGS...: a replay figure, when there is a replay server.
+replay() {
+    [ "$replaying" = 1 ] || return 0
+    local prefix=$1 mode=$2
+    shift 2
+    run_client "$prefix" "$mode" "$rport" "$@"
+}
 for r in $(seq 1 "$reps"); do
-    rec=-
-    [ "$r" = 1 ] && rec="$work/cycle.rec"
-    run_client one "cycles" "$port" "$secs" "$rec" 201 202
+    [ "$r" = 1 ] || run_client one "cycles" "$four_port" "$secs" - 201 202
+    replay replay_one_steps "rsteps" "$secs" 1 "$work/cycle.rec"
+    replay replay_one "rcycles" "$secs" 1 "$work/cycle.rec"
+    run_client eight "cycles" "$sixteen_port" "$secs" - "${pairs8[@]}"
+    replay replay_eight_steps "rsteps" "$secs" 8 "$work/cycle.rec"
+    replay replay_eight "rcycles" "$secs" 8 "$work/cycle.rec"
+    [ "$r" = 1 ] || run_client fan "fan" "$sixteen_port" 10 247 - - 3001 3002
+    replay replay_fan_steps "rfansteps" 10 247 "$work/fan.rec" "$work/fan-driver.rec"
+    replay replay_fan "rfan" 10 247 "$work/fan.rec"
 done
 stop_service
+stop_pid "$four_pid"
+stop_pid "$sixteen_pid"
+four_pid="" sixteen_pid=""
 note_own_startup startup_4_lines_own_s four
 
-echo "[2/6] 16 lines: eight clients, and one ring to 247 clients"
-start_service sixteen "$work/pbx16.txt"
-for r in $(seq 1 "$reps"); do run_client eight "cycles" "$port" "$secs" - "${pairs8[@]}"; done
-for r in $(seq 1 "$reps"); do
-    rec=(- -)
-    [ "$r" = 1 ] && rec=("$work/fan.rec" "$work/fan-driver.rec")
-    run_client fan "fan" "$port" 10 247 "${rec[@]}" 3001 3002
-done
-stop_service
-
-echo "[3/6] 8192 lines: head and end of the list, GetDevices"
+echo "[2/4] 8192 lines: head and end of the list, GetDevices"
 start_service big "$work/pbx8192.txt"
 note startup_8192_lines_s "$started"
 for r in $(seq 1 "$reps"); do
@@ -209,37 +241,17 @@ done
 stop_service
 note_own_startup startup_8192_lines_own_s big
 
-echo "[4/6] 8192 lines with --show-events: start-up"
+echo "[3/4] 8192 lines with --show-events: start-up, in turns with the replay server's"
 for r in $(seq 1 "$reps"); do
     start_service "show$r" "$work/pbx8192.txt" --show-events
     note startup_8192_show_events_s "$started"
     stop_service
     note_own_startup startup_8192_show_events_own_s "show$r"
-done
-
-# replay_figures: the baselines, from the records the service's figures above left.
-replay_figures() {
-    local f
-    for f in cycle.rec fan.rec fan-driver.rec; do
-        [ -s "$work/$f" ] || { echo "  no $f was recorded (a measurement above FAILED): no replay figures"; return 0; }
-    done
-    for r in $(seq 1 "$reps"); do
-        start_replay
-        note startup_replay_s "$started"
-        [ "$r" = "$reps" ] || stop_service
-    done
-    for r in $(seq 1 "$reps"); do
-        run_client replay_one_steps "rsteps" "$rport" "$secs" 1 "$work/cycle.rec"
-        run_client replay_one "rcycles" "$rport" "$secs" 1 "$work/cycle.rec"
-        run_client replay_eight_steps "rsteps" "$rport" "$secs" 8 "$work/cycle.rec"
-        run_client replay_eight "rcycles" "$rport" "$secs" 8 "$work/cycle.rec"
-        run_client replay_fan_steps "rfansteps" "$rport" 10 247 "$work/fan.rec" "$work/fan-driver.rec"
-        run_client replay_fan "rfan" "$rport" 10 247 "$work/fan.rec"
-    done
+    [ "$replaying" = 1 ] || continue
+    start_replay
+    note startup_replay_s "$started"
     stop_service
-}
-echo "[5/6] the replay server under Wine: the recorded lines, one send() per client per step (and per cycle)"
-replay_figures
+done
 
 # memory_check PREFIX: one client for the whole run on the service started last; RSS sampled every
 # 2 s. A 5 s run first gives the rate and the time needed for the events asked for (at most 300 s).
@@ -269,7 +281,7 @@ memory_check() {
     note "$prefix.max_kb" "$(printf '%s\n' "${samples[@]:2}" | sort -n | tail -1)"
 }
 
-echo "[6/6] memory over $rss_events events with the main job's settings (--show-events, demo call, phones put down after 4 s)"
+echo "[4/4] memory over $rss_events events with the main job's settings (--show-events, demo call, phones put down after 4 s)"
 TVX_SIM_DEMO=1 TVX_SIM_CONTROL_PORT=$(free_port) TVX_SIM_ONHOOK_AFTER_MS=4000 start_service main - --show-events
 memory_check rss
 stop_service
