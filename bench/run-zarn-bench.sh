@@ -5,6 +5,7 @@
 # (bin/zarn_replay.exe) is built there if missing, the client (bench/zarn/zarn_client.c) with gcc.
 # Each figure is measured `repeats` times (3) and printed as min/median/max. Where the machine has
 # two CPUs, wineserver and the service run on CPU 0 and the client on CPU 1.
+# bench/README.md says what each figure measures and what its baseline is.
 set -u
 build=${1:?usage: run-zarn-bench.sh BUILD_DIR [seconds] [repeats] [events]}
 build=$(cd "$build" 2>/dev/null && pwd) || { echo "run-zarn-bench.sh: no build directory $1" >&2; exit 1; }
@@ -20,8 +21,9 @@ exe="$build/bin/TELVARIX.EXE"
 work="$build/zarn-bench"
 rm -rf "$work" && mkdir -p "$work"
 client="$work/zarn_client"
-gcc -O2 -Wall -o "$client" "$here/zarn/zarn_client.c" || exit 1
-# TVX_ZARN_REPLAY names a replay server built elsewhere, for a build of an older tree that has none.
+gcc -O2 -Wall -o "$client" "$here/zarn/zarn_client.c" "$here/zarn/ReplayRecord.c" || exit 1
+# TVX_ZARN_REPLAY names a replay server built elsewhere: for a build of an older tree, whose own
+# replay server is missing or cannot replay step by step.
 replay=${TVX_ZARN_REPLAY:-$build/bin/zarn_replay.exe}
 if [ ! -f "$replay" ]; then
     cmake --build "$build" --target zarn_replay >"$work/build.log" 2>&1 || { cat "$work/build.log"; exit 1; }
@@ -45,23 +47,50 @@ results="$work/results"
 : >"$results"
 note() { echo "$1 $2" >>"$results"; }  # figure value
 
-svc_pid=""
-stop_service() {
-    [ -n "$svc_pid" ] || return 0
-    kill -INT "$svc_pid" 2>/dev/null
+# stop_pid PID: ends a program started under Wine (Ctrl+C, then for good after 15 s).
+stop_pid() {
+    [ -n "$1" ] || return 0
+    kill -INT "$1" 2>/dev/null
     local i
-    for i in $(seq 1 150); do kill -0 "$svc_pid" 2>/dev/null || break; sleep 0.1; done
-    kill -KILL "$svc_pid" 2>/dev/null
-    wait "$svc_pid" 2>/dev/null
+    for i in $(seq 1 150); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
+    kill -KILL "$1" 2>/dev/null
+    wait "$1" 2>/dev/null
+}
+svc_pid=""      # the server started last
+four_pid=""     # the services kept running beside the replay server
+sixteen_pid=""
+stop_service() {
+    stop_pid "$svc_pid"
     svc_pid=""
 }
-cleanup() { stop_service; "$wr" down "$build" >/dev/null 2>&1; }
+cleanup() {
+    stop_service
+    stop_pid "$four_pid"
+    stop_pid "$sixteen_pid"
+    "$wr" down "$build" >/dev/null 2>&1
+}
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 # A fresh wineserver started pinned: the service's wine process and the server share CPU 0.
 "$wr" down "$build" >/dev/null 2>&1
 "${svc[@]}" "$wr" up "$build" || exit 1
+
+# answered T0 MODE PORT: waits until a new connection to PORT got its greeting and an answer to
+# Help (client MODE welcome or rwelcome) and sets started to the seconds from T0 to the answer.
+# Fails at once when the program started as svc_pid has ended, else after 120 s.
+answered() {
+    local t0=$1 mode=$2 port=$3 out="$work/answered.txt" waiter
+    "${cli[@]}" "$client" "$mode" "$port" 120 >"$out" &
+    waiter=$!
+    while kill -0 "$waiter" 2>/dev/null; do
+        kill -0 "$svc_pid" 2>/dev/null || { kill "$waiter" 2>/dev/null; break; }
+        sleep 0.05
+    done
+    wait "$waiter" || return 1
+    started=$(awk -v t0="$t0" '/^answered_at / {printf "%.3f", $2 - t0}' "$out")
+    [ -n "$started" ]
+}
 
 # start_service NAME PBX_FILE|- [TELVARIX.EXE options]: sets port, svc_pid and started (seconds
 # from launch until a client got its welcome and an answer to Help).
@@ -78,12 +107,51 @@ start_service() {
     env "${pbxenv[@]}" "${svc[@]}" "$wr" run "$build" "$exe" --console --ini "$(winpath "$dir/TELVARIX.INI")" \
         --seconds 900 "$@" >"$dir/console.txt" 2>&1 </dev/null &
     svc_pid=$!
-    if ! "${cli[@]}" "$client" welcome "$port" 120 >/dev/null; then
+    if ! answered "$t0" welcome "$port"; then
         echo "run-zarn-bench.sh: the service ($name) did not start:" >&2
         tail -20 "$dir/console.txt" >&2
         exit 1
     fi
-    started=$(python3 -c "print($(now) - $t0)")
+}
+
+# own_startup NAME: seconds from the service's log line "Telvarix starting" to its first accepted
+# client, from the console output of the service started as NAME (read once it has ended).
+own_startup() {
+    python3 - "$work/$1/console.txt" <<'PY'
+import re, sys
+stamp = re.compile(r"^\d{4}-\d\d-\d\d (\d\d):(\d\d):(\d\d\.\d+) (.*)")
+start = None
+for line in open(sys.argv[1], errors="replace"):
+    m = stamp.match(line)
+    if not m:
+        continue
+    t = int(m.group(1)) * 3600 + int(m.group(2)) * 60 + float(m.group(3))
+    if m.group(4).startswith("Telvarix starting"):
+        start = t
+    elif start is not None and re.match(r"client \S+ connected", m.group(4)):
+        print("%.3f" % ((t - start) % 86400))
+        break
+PY
+}
+note_own_startup() {
+    local value; value=$(own_startup "$2")
+    [ -n "$value" ] && note "$1" "$value"
+}
+
+# start_replay: the replay server under the same Wine session, started and timed as the service
+# is by start_service; sets rport, svc_pid and started.
+start_replay() {
+    rport=$(free_port)
+    local t0; t0=$(now)
+    "${svc[@]}" "$wr" run "$build" "$replay" "$rport" "$(winpath "$work/cycle.rec")" \
+        "$(winpath "$work/fan.rec")" "$(winpath "$work/fan-driver.rec")" 900 >"$work/replay.txt" 2>&1 </dev/null &
+    svc_pid=$!
+    if ! answered "$t0" rwelcome "$rport"; then
+        echo "run-zarn-bench.sh: the replay server $replay did not answer; one older than" \
+            "bench/zarn/ReplayServer.c cannot replay step by step: name a new one in TVX_ZARN_REPLAY" >&2
+        cat "$work/replay.txt" >&2
+        exit 1
+    fi
 }
 
 # run_client FIGURE_PREFIX ARGS...: runs the client, notes each "key value" it prints.
@@ -120,27 +188,49 @@ for i in 0 1 2 3 4 5 6 7; do pairs8+=($((3001 + 2 * i)) $((3002 + 2 * i))); done
 echo "Telvarix ZARN benchmark: $build"
 echo "$(nproc) CPUs, $pinning; windows of $secs s, each figure $reps times; $(date -u '+%F %T') UTC"
 
-echo "[1/6] 4 lines, one client: latency and events/s"
+# The service's figures and the replay's are taken in turns, repeat by repeat, with the three
+# servers running side by side (each idle while another is measured): on a machine with other
+# work, a ratio then compares figures of the same minutes. The first repeat against each service
+# records what the replay server sends.
+echo "[1/4] 4 lines, one client; 16 lines, eight clients and one ring to 247 clients; the replay server"
 start_service four -
 note startup_4_lines_s "$started"
-for r in $(seq 1 "$reps"); do
-    rec=-
-    [ "$r" = 1 ] && rec="$work/cycle.rec"
-    run_client one "cycles" "$port" "$secs" "$rec" 201 202
-done
-stop_service
-
-echo "[2/6] 16 lines: eight clients, and one ring to 247 clients"
+four_port=$port four_pid=$svc_pid svc_pid=""
+run_client one "cycles" "$four_port" "$secs" "$work/cycle.rec" 201 202
 start_service sixteen "$work/pbx16.txt"
-for r in $(seq 1 "$reps"); do run_client eight "cycles" "$port" "$secs" - "${pairs8[@]}"; done
+sixteen_port=$port sixteen_pid=$svc_pid svc_pid=""
+run_client fan "fan" "$sixteen_port" 10 247 "$work/fan.rec" "$work/fan-driver.rec" 3001 3002
+
+replaying=1
+for f in cycle.rec fan.rec fan-driver.rec; do
+    [ -s "$work/$f" ] || { replaying=0; echo "  no $f was recorded (a measurement above FAILED): no replay figures"; }
+done
+[ "$replaying" = 1 ] && start_replay
+# replay PREFIX MODE ARGS...: a replay figure, when there is a replay server.
+replay() {
+    [ "$replaying" = 1 ] || return 0
+    local prefix=$1 mode=$2
+    shift 2
+    run_client "$prefix" "$mode" "$rport" "$@"
+}
 for r in $(seq 1 "$reps"); do
-    rec=-
-    [ "$r" = 1 ] && rec="$work/fan.rec"
-    run_client fan "fan" "$port" 10 247 "$rec" 3001 3002
+    [ "$r" = 1 ] || run_client one "cycles" "$four_port" "$secs" - 201 202
+    replay replay_one_steps "rsteps" "$secs" 1 "$work/cycle.rec"
+    replay replay_one "rcycles" "$secs" 1 "$work/cycle.rec"
+    run_client eight "cycles" "$sixteen_port" "$secs" - "${pairs8[@]}"
+    replay replay_eight_steps "rsteps" "$secs" 8 "$work/cycle.rec"
+    replay replay_eight "rcycles" "$secs" 8 "$work/cycle.rec"
+    [ "$r" = 1 ] || run_client fan "fan" "$sixteen_port" 10 247 - - 3001 3002
+    replay replay_fan_steps "rfansteps" 10 247 "$work/fan.rec" "$work/fan-driver.rec"
+    replay replay_fan "rfan" 10 247 "$work/fan.rec"
 done
 stop_service
+stop_pid "$four_pid"
+stop_pid "$sixteen_pid"
+four_pid="" sixteen_pid=""
+note_own_startup startup_4_lines_own_s four
 
-echo "[3/6] 8192 lines: head and end of the list, GetDevices"
+echo "[2/4] 8192 lines: head and end of the list, GetDevices"
 start_service big "$work/pbx8192.txt"
 note startup_8192_lines_s "$started"
 for r in $(seq 1 "$reps"); do
@@ -149,27 +239,19 @@ for r in $(seq 1 "$reps"); do
     run_client big "devices" "$port"
 done
 stop_service
+note_own_startup startup_8192_lines_own_s big
 
-echo "[4/6] 8192 lines with --show-events: start-up"
+echo "[3/4] 8192 lines with --show-events: start-up, in turns with the replay server's"
 for r in $(seq 1 "$reps"); do
     start_service "show$r" "$work/pbx8192.txt" --show-events
     note startup_8192_show_events_s "$started"
     stop_service
+    note_own_startup startup_8192_show_events_own_s "show$r"
+    [ "$replaying" = 1 ] || continue
+    start_replay
+    note startup_replay_s "$started"
+    stop_service
 done
-
-echo "[5/6] the replay server under Wine: the same lines, one send() per client per cycle"
-rport=$(free_port)
-"${svc[@]}" "$wr" run "$build" "$replay" "$rport" "$(winpath "$work/cycle.rec")" \
-    "$(winpath "$work/fan.rec")" 900 >"$work/replay.txt" 2>&1 </dev/null &
-svc_pid=$!
-for i in $(seq 1 600); do grep -qs "replay listening" "$work/replay.txt" && break; sleep 0.1; done
-grep -qs "replay listening" "$work/replay.txt" || { echo "run-zarn-bench.sh: replay server did not start" >&2; cat "$work/replay.txt" >&2; exit 1; }
-for r in $(seq 1 "$reps"); do
-    run_client replay_one "rcycles" "$rport" "$secs" 1 "$work/cycle.rec"
-    run_client replay_eight "rcycles" "$rport" "$secs" 8 "$work/cycle.rec"
-    run_client replay_fan "rfan" "$rport" 10 247 "$work/fan.rec"
-done
-stop_service
 
 # memory_check PREFIX: one client for the whole run on the service started last; RSS sampled every
 # 2 s. A 5 s run first gives the rate and the time needed for the events asked for (at most 300 s).
@@ -190,14 +272,16 @@ memory_check() {
     rate=$(awk '/^events_per_s/ {printf "%d", $2}' "$work/$prefix-client.txt")
     note "$prefix.events" $((rate * long))
     echo "  RSS samples (KB, every 2 s): ${samples[*]}"
-    # The first samples fall in the client's warm-up second and the first cycles.
-    note "$prefix.first_kb" "${samples[2]:-0}"
     note "$prefix.end_kb" "$(rss_kb)"
+    # The first samples fall in the client's warm-up second and the first cycles; a run too short
+    # for later ones has no figures of its flatness.
+    [ ${#samples[@]} -gt 2 ] || return 0
+    note "$prefix.first_kb" "${samples[2]}"
     note "$prefix.min_kb" "$(printf '%s\n' "${samples[@]:2}" | sort -n | head -1)"
     note "$prefix.max_kb" "$(printf '%s\n' "${samples[@]:2}" | sort -n | tail -1)"
 }
 
-echo "[6/6] memory over $rss_events events with the main job's settings (--show-events, demo call, phones put down after 4 s)"
+echo "[4/4] memory over $rss_events events with the main job's settings (--show-events, demo call, phones put down after 4 s)"
 TVX_SIM_DEMO=1 TVX_SIM_CONTROL_PORT=$(free_port) TVX_SIM_ONHOOK_AFTER_MS=4000 start_service main - --show-events
 memory_check rss
 stop_service
@@ -206,71 +290,4 @@ TVX_SIM_DEMO=1 TVX_SIM_CONTROL_PORT=$(free_port) start_service main-nohook - --s
 memory_check rss_nohook
 stop_service
 
-python3 - "$results" <<'PY'
-import statistics, sys
-figs = {}
-for line in open(sys.argv[1]):
-    key, value = line.split()
-    figs.setdefault(key, []).append(float(value))
-def med(key):
-    v = figs.get(key)
-    return statistics.median(v) if v else None
-def show(label, key, fmt="%.3f"):
-    v = figs.get(key)
-    text = "/".join(fmt % x for x in (min(v), statistics.median(v), max(v))) if v else "missing"
-    print("  %-52s %s" % (label, text))
-print("\nfigure (min/median/max)")
-show("command -> Done p50, ms (1 client, 4 lines)", "one.done_p50_ms")
-show("command -> Done p99, ms", "one.done_p99_ms")
-show("ClearConnection -> CallCleared p50, ms", "one.clear_p50_ms")
-show("ClearConnection -> CallCleared p99, ms", "one.clear_p99_ms")
-show("events/s, 1 client", "one.events_per_s", "%.0f")
-show("events/s, 1 client, replay baseline", "replay_one.events_per_s", "%.0f")
-show("events/s, 8 clients (16 lines)", "eight.events_per_s", "%.0f")
-show("events/s, 8 clients, replay baseline", "replay_eight.events_per_s", "%.0f")
-show("ring to 247 clients, MakeCall -> last CallReceived, ms", "fan.ring_p50_ms")
-show("call cycle seen by 247 clients, ms", "fan.fan_cycle_p50_ms")
-show("the same lines to 247 clients, replay baseline, ms", "replay_fan.fan_cycle_p50_ms")
-show("8192 lines: events/s, lines at the head", "head.events_per_s", "%.0f")
-show("8192 lines: events/s, lines at the end", "end.events_per_s", "%.0f")
-show("8192 lines: GetDevices, ms", "big.getdevices_ms")
-show("start-up, 4 lines, s", "startup_4_lines_s")
-show("start-up, 8192 lines, s", "startup_8192_lines_s")
-show("start-up, 8192 lines, --show-events, s", "startup_8192_show_events_s")
-for p, what in (("rss", "main job's settings"), ("rss_nohook", "phones not put down")):
-    print("  memory, %s:" % what)
-    show("  events", p + ".events", "%.0f")
-    show("  RSS 4 s into the run, KB", p + ".first_kb", "%.0f")
-    show("  RSS at the end, KB", p + ".end_kb", "%.0f")
-    show("  RSS lowest sample from 4 s on, KB", p + ".min_kb", "%.0f")
-    show("  RSS highest sample from 4 s on, KB", p + ".max_kb", "%.0f")
-
-def target(text, value, ok):
-    print("  %-62s %-14s %s" % (text, value, "met" if ok else "NOT met"))
-print("\ntargets (medians)")
-d99, c99 = med("one.done_p99_ms"), med("one.clear_p99_ms")
-if d99 is not None and c99 is not None:
-    target("command -> Done p99 < 1 ms", "%.3f ms" % d99, d99 < 1)
-    target("ClearConnection -> CallCleared p99 < 1 ms", "%.3f ms" % c99, c99 < 1)
-e8, r8 = med("eight.events_per_s"), med("replay_eight.events_per_s")
-if e8 and r8:
-    target("events/s, 8 clients >= 0.6x replay baseline", "%.2fx" % (e8 / r8), e8 / r8 >= 0.6)
-h, e = med("head.events_per_s"), med("end.events_per_s")
-if h and e:
-    target("8192 lines: head/end events/s within 1.2x", "%.2fx" % (h / e), h / e <= 1.2)
-g = med("big.getdevices_ms")
-if g is not None:
-    target("8192 lines: GetDevices < 50 ms", "%.1f ms" % g, g < 50)
-s = med("startup_8192_show_events_s")
-if s is not None:
-    target("8192 lines: start-up with --show-events < 0.5 s", "%.2f s" % s, s < 0.5)
-f, rf = med("fan.fan_cycle_p50_ms"), med("replay_fan.fan_cycle_p50_ms")
-if f and rf:
-    target("fan-out to 247 clients within 1.1x of replay baseline", "%.2fx" % (f / rf), f / rf <= 1.1)
-for p, what in (("rss", "main job"), ("rss_nohook", "phones not put down")):
-    lo, hi, first, last, ev = (med(p + k) for k in (".min_kb", ".max_kb", ".first_kb", ".end_kb", ".events"))
-    if lo and hi:
-        target("RSS flat within 2 MB over %.0f events (%s)" % (ev, what), "%.0f KB" % (hi - lo),
-               hi - lo <= 2048 and ev >= 200000)
-        print("  %-62s %+.0f KB" % ("  end minus 4 s into the run", last - first))
-PY
+python3 "$here/zarn/report.py" "$results"

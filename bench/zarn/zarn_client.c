@@ -1,15 +1,19 @@
 /* Native Linux ZARN load client for run-zarn-bench.sh (built with the host's gcc).
  *
  *   zarn_client cycles  PORT SECONDS RECORD A1 B1 [A2 B2 ...]  call cycles, one client per pair
- *   zarn_client fan     PORT RINGS CLIENTS RECORD X Y          one ring of X watched by CLIENTS
+ *   zarn_client fan     PORT RINGS CLIENTS RECORD DRIVER_RECORD X Y  one ring of X watched by CLIENTS
  *   zarn_client devices PORT                                   GetDevices, time to the Ok
- *   zarn_client welcome PORT SECONDS                           time until a connection gets its welcome
- *   zarn_client rcycles PORT SECONDS CLIENTS FILE              the same against the replay server
- *   zarn_client rfan    PORT RINGS CLIENTS FILE
+ *   zarn_client welcome PORT SECONDS                           a connection got its welcome and Help's answer at
+ *   zarn_client rsteps   PORT SECONDS CLIENTS FILE             cycles against the replay server, step by step
+ *   zarn_client rcycles  PORT SECONDS CLIENTS FILE             the same, the whole cycle in one answer
+ *   zarn_client rfansteps PORT RINGS CLIENTS FILE DRIVER_FILE  one ring of the replay to CLIENTS, step by step
+ *   zarn_client rfan     PORT RINGS CLIENTS FILE               the same, the whole cycle in one answer
+ *   zarn_client rwelcome PORT SECONDS                          `welcome` for the replay server
  *
  * A cycle: MakeCall A->B, AnswerCall B, ClearConnection A, ClearConnection B; each step waits for
- * its Done and for the event that shows it happened. RECORD ("-" for none) receives the bytes one
- * client got in one steady-state cycle, which the replay server then sends as they are.
+ * its Done and for the event that shows it happened. RECORD ("-" for none) receives the lines one
+ * client got in one steady-state cycle, step by step (ReplayRecord.h), which the replay server
+ * then sends as they are: against it a step waits for all of that step's recorded lines.
  * Output: one "key value" per line. Every wait is bounded. */
 #define _GNU_SOURCE
 #include <arpa/inet.h>
@@ -25,12 +29,14 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "ReplayRecord.h"
+
 #define MAXCONN 256
 #define BUFSZ 65536
 #define MAXSAMPLES 2000000
 #define STEP_TIMEOUT 30.0
 
-typedef struct {
+typedef struct Conn {
     int fd;
     char in[BUFSZ];
     size_t inlen;
@@ -38,10 +44,11 @@ typedef struct {
     /* cycle state */
     const char *a, *b;
     int step;
-    double sent;
+    double sent, lastLineAt; /* when its step was asked for; when the last line of an answer came */
     int gotDone, gotEvent, gotEvent2;
     long cycles;
     /* recording */
+    struct Conn* watcher; /* another connection whose record gets this one's step marks too */
     int recording;
     char* rec;
     size_t reclen, reccap;
@@ -174,9 +181,19 @@ static void Sample(double* arr, long* n, double v) {
 
 static const char* kStepCmd[4] = {"MakeCall", "AnswerCall", "ClearConnection", "ClearConnection"};
 
+/* Lines that arrive from now on belong to the step begun with CMD. */
+static void MarkStep(Conn* rec, const char* cmd) {
+    if (!rec || !rec->recording) return;
+    Record(rec, REPLAY_STEP_MARK, strlen(REPLAY_STEP_MARK));
+    Record(rec, cmd, strlen(cmd));
+    Record(rec, "}\r\n", 3);
+}
+
 static void StartStep(Conn* c, double t) {
     c->gotDone = c->gotEvent = c->gotEvent2 = 0;
     c->sent = t;
+    MarkStep(c, kStepCmd[c->step]);
+    if (c->watcher != c) MarkStep(c->watcher, kStepCmd[c->step]);
     switch (c->step) {
     case 0:
         Send(c, "{Cmd:MakeCall}{InvokeId:m%ld}{Ext:%s}{Dest:%s}", c->cycles, c->a, c->b);
@@ -397,7 +414,9 @@ static int DriverStepDone(void) { return conns[0].gotDone && conns[0].gotEvent &
 static int RingSeen(void) { return AllSeen(0) && DriverStepDone(); }
 static int ClearSeen(void) { return AllSeen(1) && DriverStepDone(); }
 
-static int Fan(int port, int rings, int clients, const char* record, const char* x, const char* y) {
+/* RECORD gets what a watching client got in one ring, DRIVER_RECORD what the driver got. */
+static int Fan(int port, int rings, int clients, const char* record, const char* driverRecord, const char* x,
+               const char* y) {
     fanX = x;
     OpenConns(port, clients);
     for (int i = 0; i < clients; ++i) Monitor(&conns[i], x);
@@ -407,11 +426,12 @@ static int Fan(int port, int rings, int clients, const char* record, const char*
     d->a = y;
     d->b = x;
     Conn* r = clients > 1 ? &conns[1] : &conns[0];
+    d->watcher = r;
     double *ring = calloc((size_t)rings, sizeof *ring), *cycle = calloc((size_t)rings, sizeof *cycle);
     for (int k = 0; k < rings + 2; ++k) { /* two rings for warm-up */
         for (int i = 0; i < nconn; ++i) conns[i].seenRing = conns[i].seenCleared = 0;
-        if (k == 2 && strcmp(record, "-")) r->recording = 1;
-        if (k == 3) r->recording = 0;
+        if (k == 2) r->recording = strcmp(record, "-") != 0, d->recording = strcmp(driverRecord, "-") != 0;
+        if (k == 3) r->recording = d->recording = 0;
         double t0 = Now();
         d->step = 0;
         StartStep(d, t0);
@@ -439,30 +459,25 @@ static int Fan(int port, int rings, int clients, const char* record, const char*
     printf("clients %d\nring_p50_ms %.3f\n", clients, Pct(ring, rings, 0.5));
     printf("fan_cycle_p50_ms %.3f\n", Pct(cycle, rings, 0.5));
     WriteRecord(record, r);
+    WriteRecord(driverRecord, d);
     return 0;
 }
 
 /* --- replay server counterpart --------------------------------------------------------------- */
 
-static long LinesIn(const char* path) {
-    FILE* f = fopen(path, "rb");
-    if (!f) Die("cannot read %s", path);
-    long n = 0;
-    int ch, prev = '\n';
-    while ((ch = fgetc(f)) != EOF) {
-        int end = ch == '\r' || ch == '\n' || ch == '\0';
-        if (end && !(prev == '\r' || prev == '\n' || prev == '\0')) n++;
-        prev = ch;
-    }
-    fclose(f);
-    if (n == 0) Die("%s holds no lines", path);
-    return n;
+static ReplayRecord record, driverRecord;
+
+static void LoadRecord(const char* path, ReplayRecord* rec, int steps) {
+    char err[256];
+    if (ReplayRecordLoad(path, rec, err, sizeof err)) Die("%s: %s", path, err);
+    if (rec->lines == 0) Die("%s holds no lines", path);
+    if (steps && rec->count != 4) Die("%s holds %d steps; a call cycle has 4", path, rec->count);
 }
 
 static void ReplayLine(Conn* c, const char* line, double t) {
-    (void)line;
-    (void)t;
+    if (!strncmp(line, "{Replay:Error}", 14)) Die("the replay server refused: %s", line);
     c->seen++;
+    c->lastLineAt = t;
 }
 
 static void OpenReplayConns(int port, int clients) {
@@ -473,60 +488,139 @@ static void OpenReplayConns(int port, int clients) {
     }
 }
 
-static int Replay(int port, double seconds, int clients, const char* file) {
-    long want = LinesIn(file);
+/* Asks for the next step (or, WHOLE, the whole cycle): the command line the service would get. */
+static void RequestReplay(Conn* c, int whole, double t) {
+    c->seen = 0;
+    if (whole) {
+        c->sent = t;
+        c->want = record.lines;
+        Send(c, "{Cmd:Cycle}");
+    } else {
+        c->want = record.steps[c->step].lines;
+        StartStep(c, t);
+    }
+}
+
+static void ReplayAdvance(Conn* c, int whole) {
+    if (c->seen < c->want) {
+        if (Now() - c->sent > STEP_TIMEOUT) Die("replay step %d got no answer in %.0f s", c->step, STEP_TIMEOUT);
+        return;
+    }
+    if (c->seen > c->want) Die("replay step %d: %ld lines, %ld recorded", c->step, c->seen, c->want);
+    if (measuring && !whole) Sample(doneLat, &ndone, (c->lastLineAt - c->sent) * 1000.0);
+    if (whole || ++c->step == 4) {
+        c->step = 0;
+        c->cycles++;
+    }
+    RequestReplay(c, whole, Now());
+}
+
+static int ReplayCycles(int port, double seconds, int clients, const char* file, int whole) {
+    LoadRecord(file, &record, !whole);
     OpenReplayConns(port, clients);
     double t = Now(), warm = t + 1.0, end = warm + seconds;
     long events0 = 0, cycles0 = 0;
-    for (int i = 0; i < nconn; ++i) Send(&conns[i], "{Cmd:Cycle}"), conns[i].sent = t;
+    for (int i = 0; i < nconn; ++i) {
+        conns[i].a = "201";
+        conns[i].b = "202";
+        RequestReplay(&conns[i], whole, t);
+    }
     while ((t = Now()) < end) {
         if (!measuring && t >= warm) {
             measuring = 1;
             for (int i = 0; i < nconn; ++i) events0 += conns[i].events, cycles0 += conns[i].cycles;
         }
         Pump(50, ReplayLine);
-        for (int i = 0; i < nconn; ++i) {
-            Conn* c = &conns[i];
-            if (c->seen >= want) {
-                c->seen -= want;
-                c->cycles++;
-                c->sent = Now();
-                Send(c, "{Cmd:Cycle}");
-            } else if (Now() - c->sent > STEP_TIMEOUT) {
-                Die("replay cycle got no answer");
-            }
-        }
+        for (int i = 0; i < nconn; ++i) ReplayAdvance(&conns[i], whole);
     }
     long events = -events0, cycles = -cycles0;
     for (int i = 0; i < nconn; ++i) events += conns[i].events, cycles += conns[i].cycles;
     double span = Now() - warm;
     printf("clients %d\ncycles %ld\nevents_per_s %.1f\ncycles_per_s %.2f\n", clients, cycles, events / span,
            cycles / span);
+    if (!whole) printf("step_p50_ms %.3f\nstep_p99_ms %.3f\n", Pct(doneLat, ndone, 0.5), Pct(doneLat, ndone, 0.99));
     return 0;
 }
 
-static long fanWant;
-static int AllReplayed(void) {
-    for (int i = 0; i < nconn; ++i)
-        if (conns[i].seen < fanWant) return 0;
+static void ResetSeen(void) {
+    for (int i = 0; i < nconn; ++i) conns[i].seen = 0;
+}
+
+/* Every watcher (every connection but the driver's) got WANT lines. */
+static int WatchersGot(long want) {
+    for (int i = 1; i < nconn; ++i)
+        if (conns[i].seen < want) return 0;
     return 1;
 }
 
-static int ReplayFan(int port, int rings, int clients, const char* file) {
-    fanWant = LinesIn(file);
-    OpenReplayConns(port, clients);
-    double* cycle = calloc((size_t)rings, sizeof *cycle);
-    for (int k = 0; k < rings + 2; ++k) {
-        for (int i = 0; i < nconn; ++i) conns[i].seen = 0;
-        double t0 = Now(), end = t0 + STEP_TIMEOUT;
-        Send(&conns[0], "{Cmd:Fan}");
-        while (!AllReplayed()) {
-            if (Now() > end) Die("replayed ring did not reach every client");
-            Pump(50, ReplayLine);
-        }
-        if (k >= 2) cycle[k - 2] = (Now() - t0) * 1000.0;
+static void PumpReplayUntil(long driverWant, long watcherWant) {
+    double end = Now() + STEP_TIMEOUT;
+    while (conns[0].seen < driverWant || !WatchersGot(watcherWant)) {
+        if (Now() > end) Die("replayed ring did not reach every client");
+        Pump(50, ReplayLine);
     }
-    printf("clients %d\nfan_cycle_p50_ms %.3f\n", clients, Pct(cycle, rings, 0.5));
+}
+
+/* What the ring sent must be what was recorded, no more. */
+static void CheckRingLines(long driverWant, long watcherWant) {
+    if (conns[0].seen != driverWant)
+        Die("replayed ring: the driver got %ld lines, %ld recorded", conns[0].seen, driverWant);
+    for (int i = 1; i < nconn; ++i)
+        if (conns[i].seen != watcherWant)
+            Die("replayed ring: client %d got %ld lines, %ld recorded", i, conns[i].seen, watcherWant);
+}
+
+/* The whole cycle's lines to every client at once: the driver gets a watcher's lines too. */
+static void ReplayFanWhole(Conn* d) {
+    ResetSeen();
+    Send(d, "{Cmd:Fan}");
+    PumpReplayUntil(record.lines, record.lines);
+    CheckRingLines(record.lines, record.lines);
+}
+
+/* Step by step, awaited as Fan awaits the service: the ring and the clear on every client, the
+ * answer and the call's other steps on the driver. Returns when the ring step was over. */
+static double ReplayFanSteps(Conn* d) {
+    static const int kAllClients[4] = {1, 0, 0, 1};
+    double ringDone = 0;
+    long driverWant = 0, watcherWant = 0;
+    ResetSeen();
+    for (d->step = 0; d->step < 4; ++d->step) {
+        driverWant += driverRecord.steps[d->step].lines;
+        watcherWant += record.steps[d->step].lines;
+        StartStep(d, Now());
+        PumpReplayUntil(driverWant, kAllClients[d->step] ? watcherWant : 0);
+        if (d->step == 0) ringDone = Now();
+    }
+    d->cycles++;
+    CheckRingLines(driverWant, watcherWant);
+    return ringDone;
+}
+
+static int ReplayFan(int port, int rings, int clients, const char* file, const char* driverFile) {
+    int whole = driverFile == NULL;
+    LoadRecord(file, &record, !whole);
+    if (!whole) LoadRecord(driverFile, &driverRecord, 1);
+    OpenReplayConns(port, clients);
+    Conn* d = &conns[0];
+    d->a = "3002";
+    d->b = "3001";
+    if (!whole) Send(d, "{Replay:FanSteps}");
+    double *ring = calloc((size_t)rings, sizeof *ring), *cycle = calloc((size_t)rings, sizeof *cycle);
+    for (int k = 0; k < rings + 2; ++k) { /* two rings for warm-up, as against the service */
+        double t0 = Now(), t1 = t0;
+        if (whole)
+            ReplayFanWhole(d);
+        else
+            t1 = ReplayFanSteps(d);
+        if (k >= 2) {
+            ring[k - 2] = (t1 - t0) * 1000.0;
+            cycle[k - 2] = (Now() - t0) * 1000.0;
+        }
+    }
+    printf("clients %d\n", clients);
+    if (!whole) printf("ring_p50_ms %.3f\n", Pct(ring, rings, 0.5));
+    printf("fan_cycle_p50_ms %.3f\n", Pct(cycle, rings, 0.5));
     return 0;
 }
 
@@ -543,7 +637,8 @@ static int Devices(int port) {
     return 0;
 }
 
-static int Welcome(int port, double seconds) {
+/* GREETING is what a new connection gets first: the service's welcome or the replay's. */
+static int Welcome(int port, double seconds, const char* greeting) {
     double end = Now() + seconds;
     while (Now() < end) {
         int fd = Connect(port);
@@ -551,9 +646,13 @@ static int Welcome(int port, double seconds) {
             memset(&conns[0], 0, sizeof conns[0]);
             conns[0].fd = fd;
             nconn = 1;
-            WaitFor(&conns[0], "{Event:Welcome}", end - Now() > 1 ? end - Now() : 1);
+            WaitFor(&conns[0], greeting, end - Now() > 1 ? end - Now() : 1);
             Send(&conns[0], "{Cmd:Help}{InvokeId:p}"); /* Ping is newer than some builds measured */
             WaitFor(&conns[0], "{Response:Ok}{Cmd:Help}", 30);
+            /* Wall-clock time, for the script to subtract the moment it launched the server. */
+            struct timespec ts;
+            clock_gettime(CLOCK_REALTIME, &ts);
+            printf("answered_at %ld.%06ld\n", (long)ts.tv_sec, ts.tv_nsec / 1000);
             return 0;
         }
         usleep(2000);
@@ -571,14 +670,17 @@ int main(int argc, char** argv) {
     int port = atoi(argv[2]);
     if (!strcmp(mode, "cycles") && argc >= 7 && (argc - 5) % 2 == 0 && (argc - 5) / 2 <= MAXCONN)
         return Cycles(port, atof(argv[3]), argv[4], (argc - 5) / 2, argv + 5);
-    if (!strcmp(mode, "fan") && argc == 8 && atoi(argv[4]) >= 1 && atoi(argv[4]) <= MAXCONN)
-        return Fan(port, atoi(argv[3]), atoi(argv[4]), argv[5], argv[6], argv[7]);
+    if (!strcmp(mode, "fan") && argc == 9 && atoi(argv[4]) >= 2 && atoi(argv[4]) <= MAXCONN)
+        return Fan(port, atoi(argv[3]), atoi(argv[4]), argv[5], argv[6], argv[7], argv[8]);
     if (!strcmp(mode, "devices")) return Devices(port);
-    if (!strcmp(mode, "welcome") && argc == 4) return Welcome(port, atof(argv[3]));
-    if (!strcmp(mode, "rcycles") && argc == 6 && atoi(argv[4]) >= 1 && atoi(argv[4]) <= MAXCONN)
-        return Replay(port, atof(argv[3]), atoi(argv[4]), argv[5]);
-    if (!strcmp(mode, "rfan") && argc == 6 && atoi(argv[4]) >= 1 && atoi(argv[4]) <= MAXCONN)
-        return ReplayFan(port, atoi(argv[3]), atoi(argv[4]), argv[5]);
+    if (!strcmp(mode, "welcome") && argc == 4) return Welcome(port, atof(argv[3]), "{Event:Welcome}");
+    if (!strcmp(mode, "rwelcome") && argc == 4) return Welcome(port, atof(argv[3]), "{Replay:Ready}");
+    int replayArgs = argc == 6 && atoi(argv[4]) >= 1 && atoi(argv[4]) <= MAXCONN;
+    if (!strcmp(mode, "rsteps") && replayArgs) return ReplayCycles(port, atof(argv[3]), atoi(argv[4]), argv[5], 0);
+    if (!strcmp(mode, "rcycles") && replayArgs) return ReplayCycles(port, atof(argv[3]), atoi(argv[4]), argv[5], 1);
+    if (!strcmp(mode, "rfan") && replayArgs) return ReplayFan(port, atoi(argv[3]), atoi(argv[4]), argv[5], NULL);
+    if (!strcmp(mode, "rfansteps") && argc == 7 && atoi(argv[4]) >= 2 && atoi(argv[4]) <= MAXCONN)
+        return ReplayFan(port, atoi(argv[3]), atoi(argv[4]), argv[5], argv[6]);
     Die("bad arguments; see the head of zarn_client.c");
     return 1;
 }
