@@ -27,6 +27,42 @@ private:
     tvx::ScopedServiceHandle m_service;
 };
 
+// Wine's service manager ends a service by force when any control, an interrogation included,
+// reaches it after a stop request and before the service has answered that request; the manager
+// then keeps showing the dead service as running. Our stop requests and interrogations therefore
+// take turns, across processes (the applet's monitor, the uninstaller, the tests).
+const char kControlTurnName[] = "TelvarixServiceControlTurn";
+const DWORD kStopTurnWaitMs = 30000;       // longer than the manager waits for a service's answer
+const DWORD kInterrogateTurnWaitMs = 100;  // a poll rather skips the interrogation than waits
+
+class ControlTurn {
+public:
+    // Taking a turn leaves the thread's last error as it was.
+    explicit ControlTurn(DWORD dwWaitMs) {
+        DWORD dwError = GetLastError();
+        m_mutex.reset(CreateMutexA(NULL, FALSE, kControlTurnName));
+        if (m_mutex) {
+            DWORD dwWait = WaitForSingleObject(m_mutex.get(), dwWaitMs);
+            m_bHeld = dwWait == WAIT_OBJECT_0 || dwWait == WAIT_ABANDONED;
+        }
+        SetLastError(dwError);
+    }
+    ~ControlTurn() {
+        if (!m_bHeld) return;
+        DWORD dwError = GetLastError();
+        ReleaseMutex(m_mutex.get());
+        SetLastError(dwError);
+    }
+    bool Held() const { return m_bHeld; }
+
+    ControlTurn(const ControlTurn&) = delete;
+    ControlTurn& operator=(const ControlTurn&) = delete;
+
+private:
+    tvx::ScopedKernelHandle m_mutex;
+    bool m_bHeld = false;
+};
+
 // Program path of a new service: a bare name lies in the system directory.
 bool ServiceProgramPath(const char* pszProgram, char* pszPath, size_t size) {
     if (!pszProgram) return false;
@@ -65,6 +101,8 @@ BOOL ServiceControl(DWORD dwControl, const char* pszService, DWORD dwManagerAcce
     ServiceHandles handles(dwManagerAccess, pszService, dwServiceAccess);
     if (!handles.Service()) return FALSE;
     if (dwControl == 0) return StartServiceA(handles.Service(), 0, NULL);
+    // Held until the service has answered: by then a stopping service has reported so.
+    ControlTurn turn(kStopTurnWaitMs);
     SERVICE_STATUS status;
     ZeroMemory(&status, sizeof status);
     return ControlService(handles.Service(), dwControl, &status);
@@ -121,9 +159,10 @@ DWORD ServiceGetState(const char* pszService) {
                 dwState = status.dwCurrentState;
                 // A running service answers for itself. A refused interrogation (a stopped
                 // service) must not wipe out the state just read.
+                ControlTurn turn(kInterrogateTurnWaitMs);
                 SERVICE_STATUS answer;
                 ZeroMemory(&answer, sizeof answer);
-                if (ControlService(handles.Service(), SERVICE_CONTROL_INTERROGATE, &answer) &&
+                if (turn.Held() && ControlService(handles.Service(), SERVICE_CONTROL_INTERROGATE, &answer) &&
                     answer.dwCurrentState != 0)
                     dwState = answer.dwCurrentState;
             }

@@ -120,6 +120,48 @@ TEST_F(TfService, InstallStartInterrogateStopDelete) {
     DeleteFileA((ServiceProgram() + ".events").c_str());
 }
 
+namespace {
+
+struct Poller {
+    volatile LONG run = 1;
+    LONG polls = 0;
+};
+
+DWORD WINAPI PollState(LPVOID parameter) {
+    Poller* poller = static_cast<Poller*>(parameter);
+    while (poller->run) {
+        ServiceGetState(kService);
+        InterlockedIncrement(&poller->polls);
+        Sleep(20);
+    }
+    return 0;
+}
+
+}  // namespace
+
+// The applet's monitor keeps polling while its Stop button asks the service to stop.
+TEST_F(TfService, PollingWhileAStopIsAnsweredLeavesTheServiceToEndByItself) {
+    ASSERT_TRUE(ServiceInstall(SERVICE_INTERACTIVE_PROCESS, kService, ServiceProgram().c_str(), SERVICE_DEMAND_START,
+                               NULL, NULL, NULL));
+    DeleteFileA((ServiceProgram() + ".events").c_str());
+    ASSERT_TRUE(ServiceControl(0, kService, SC_MANAGER_CONNECT, SERVICE_START | SERVICE_QUERY_STATUS));
+    ASSERT_TRUE(WaitForState(kService, SERVICE_RUNNING));
+
+    Poller poller;
+    HANDLE thread = CreateThread(NULL, 0, PollState, &poller, 0, NULL);
+    ASSERT_TRUE(thread != NULL);
+    ASSERT_TRUE(tftest::WaitUntil([&] { return poller.polls > 2; }, 5000));
+    BOOL bStopAsked =
+        ServiceControl(SERVICE_CONTROL_STOP, kService, SC_MANAGER_CONNECT, SERVICE_STOP | SERVICE_QUERY_STATUS);
+    EXPECT_TRUE(bStopAsked) << GetLastError();
+    EXPECT_TRUE(WaitForState(kService, SERVICE_STOPPED)) << ServiceGetState(kService);
+    InterlockedExchange(&poller.run, 0);
+    WaitForSingleObject(thread, 10000);
+    CloseHandle(thread);
+    EXPECT_NE(Events().find("end"), std::string::npos) << Events();
+    DeleteFileA((ServiceProgram() + ".events").c_str());
+}
+
 TEST_F(TfService, BareProgramNameAndDefaults) {
     ASSERT_TRUE(ServiceInstall(0, kService, "tf_bare_program.exe", SERVICE_DEMAND_START, NULL, NULL, NULL));
     Config config = ReadConfig(kService);

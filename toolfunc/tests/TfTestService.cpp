@@ -1,5 +1,5 @@
-// A minimal Windows service for the service tests. It notes every control it receives in
-// <its own path>.events, so a test can see that it was asked.
+// A minimal Windows service for the service tests. It notes every control it receives, and its
+// own end, in <its own path>.events, so a test can see that it was asked.
 #include <windows.h>
 
 #include <cstdio>
@@ -33,6 +33,9 @@ DWORD WINAPI Handler(DWORD control, DWORD, void*, void*) {
     switch (control) {
     case SERVICE_CONTROL_STOP:
         Note("stop");
+        // Answers after a moment, as a service that first winds something down: the time in
+        // which no other control may reach the manager.
+        Sleep(300);
         Report(SERVICE_STOP_PENDING);
         SetEvent(g_stopEvent);
         return NO_ERROR;
@@ -52,6 +55,7 @@ void WINAPI ServiceMain(DWORD, char**) {
     Note("start");
     Report(SERVICE_RUNNING);
     WaitForSingleObject(g_stopEvent, INFINITE);
+    Note("end");  // missing when the manager ended the process by force
     Report(SERVICE_STOPPED);
 }
 
