@@ -259,7 +259,8 @@ memory_check() {
     local prefix=$1 rate long client_pid i samples=()
     rate=$("${cli[@]}" "$client" cycles "$port" 5 - 202 203 | awk '/^events_per_s/ {printf "%d", $2}')
     [ "${rate:-0}" -gt 0 ] || { echo "run-zarn-bench.sh: no events in the memory check" >&2; exit 1; }
-    long=$((rss_events / rate + 1))
+    # A fifth more than the short run's rate asks for: the long run's rate comes out a little lower.
+    long=$((rss_events * 6 / 5 / rate + 1))
     [ "$long" -gt 300 ] && long=300
     "${cli[@]}" "$client" cycles "$port" "$long" - 202 203 >"$work/$prefix-client.txt" &
     client_pid=$!
