@@ -14,6 +14,8 @@ root=$(cd "$here/.." && pwd)
 secs=${2:-5}
 reps=${3:-3}
 rss_events=${4:-200000}
+# Rings per fan-out figure: one ring is 247 sends, and its time varies by a fifth from run to run.
+rings=20
 wr="$root/scripts/wine-run.sh"
 exe="$build/bin/TELVARIX.EXE"
 [ -f "$exe" ] || { echo "run-zarn-bench.sh: $exe not found; build first (scripts/build.sh)" >&2; exit 1; }
@@ -187,6 +189,8 @@ for i in 0 1 2 3 4 5 6 7; do pairs8+=($((3001 + 2 * i)) $((3002 + 2 * i))); done
 
 echo "Telvarix ZARN benchmark: $build"
 echo "$(nproc) CPUs, $pinning; windows of $secs s, each figure $reps times; $(date -u '+%F %T') UTC"
+# Other work on the machine shows in every figure: say how busy it was.
+echo "load average at the start: $(cut -d' ' -f1-3 /proc/loadavg)"
 
 # The service's figures and the replay's are taken in turns, repeat by repeat, with the three
 # servers running side by side (each idle while another is measured): on a machine with other
@@ -199,7 +203,7 @@ four_port=$port four_pid=$svc_pid svc_pid=""
 run_client one "cycles" "$four_port" "$secs" "$work/cycle.rec" 201 202
 start_service sixteen "$work/pbx16.txt"
 sixteen_port=$port sixteen_pid=$svc_pid svc_pid=""
-run_client fan "fan" "$sixteen_port" 10 247 "$work/fan.rec" "$work/fan-driver.rec" 3001 3002
+run_client fan "fan" "$sixteen_port" "$rings" 247 "$work/fan.rec" "$work/fan-driver.rec" 3001 3002
 
 replaying=1
 for f in cycle.rec fan.rec fan-driver.rec; do
@@ -220,9 +224,9 @@ for r in $(seq 1 "$reps"); do
     run_client eight "cycles" "$sixteen_port" "$secs" - "${pairs8[@]}"
     replay replay_eight_steps "rsteps" "$secs" 8 "$work/cycle.rec"
     replay replay_eight "rcycles" "$secs" 8 "$work/cycle.rec"
-    [ "$r" = 1 ] || run_client fan "fan" "$sixteen_port" 10 247 - - 3001 3002
-    replay replay_fan_steps "rfansteps" 10 247 "$work/fan.rec" "$work/fan-driver.rec"
-    replay replay_fan "rfan" 10 247 "$work/fan.rec"
+    [ "$r" = 1 ] || run_client fan "fan" "$sixteen_port" "$rings" 247 - - 3001 3002
+    replay replay_fan_steps "rfansteps" "$rings" 247 "$work/fan.rec" "$work/fan-driver.rec"
+    replay replay_fan "rfan" "$rings" 247 "$work/fan.rec"
 done
 stop_service
 stop_pid "$four_pid"
@@ -291,4 +295,5 @@ TVX_SIM_DEMO=1 TVX_SIM_CONTROL_PORT=$(free_port) start_service main-nohook - --s
 memory_check rss_nohook
 stop_service
 
-python3 "$here/zarn/report.py" "$results"
+echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
+python3 "$here/zarn/report.py" "$results" "$rings"

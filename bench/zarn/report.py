@@ -1,6 +1,6 @@
 """The table of run-zarn-bench.sh: figures (min/median/max over the repeats) and the targets.
 
-    python3 report.py RESULTS
+    python3 report.py RESULTS [RINGS]
 
 RESULTS holds one "figure value" per line, a figure once per repeat. bench/README.md says what
 each figure measures. A ratio always names its baseline; a baseline that does not have the
@@ -38,7 +38,7 @@ class Figures:
         return "  %-70s %s" % (label, "/".join(fmt % x for x in (min(v), statistics.median(v), max(v))))
 
 
-def figure_lines(f):
+def figure_lines(f, rings):
     n = "%.0f"
     out = ["", "figure (min/median/max over the repeats; [baseline] rows are what a ratio divides by)"]
     out.append("latency, 1 client on 4 lines")
@@ -57,7 +57,7 @@ def figure_lines(f):
     out.append(f.row("8 clients, replay step by step [baseline]", "replay_eight_steps.events_per_s", n))
     out.append(f.row("8 clients, replay of the whole cycle in one answer (not like for like)",
                      "replay_eight.events_per_s", n))
-    out.append("one call cycle on a line that 247 clients watch, median of 10 rings, ms")
+    out.append("one call cycle on a line that 247 clients watch, median of %s rings, ms" % rings)
     out.append(f.row("ring: MakeCall -> the last client's CallReceived, service", "fan.ring_p50_ms"))
     out.append(f.row("ring step's lines replayed to 247 clients [baseline]", "replay_fan_steps.ring_p50_ms"))
     out.append(f.row("whole cycle, four steps, service", "fan.fan_cycle_p50_ms"))
@@ -147,11 +147,11 @@ def target_lines(f):
 
 
 def main(argv):
-    if len(argv) != 2:
-        sys.stderr.write("usage: report.py RESULTS\n")
+    if len(argv) not in (2, 3):
+        sys.stderr.write("usage: report.py RESULTS [RINGS]\n")
         return 2
     f = Figures(load(argv[1]))
-    print("\n".join(figure_lines(f) + target_lines(f)))
+    print("\n".join(figure_lines(f, argv[2] if len(argv) == 3 else "10") + target_lines(f)))
     return 0
 
 
