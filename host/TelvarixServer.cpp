@@ -13,7 +13,11 @@ CTelvarixServer::CTelvarixServer(ZarnService& service, ProtocolLog& log) : m_ser
     GatherOutsideDispatch(TRUE);
 }
 
+static_assert(zarn::kMaxLineLength == TS_LINE_SIZE - 1, "the service tells clients the server's line limit");
+
 void CTelvarixServer::OnDispatchCommand(SOCKET s, char* pszLine) { m_service.OnClientLine(s, pszLine); }
+
+void CTelvarixServer::OnLineDropped(SOCKET s, int nBytes) { m_service.OnClientLineDropped(s, nBytes); }
 
 void CTelvarixServer::OnConnected(SOCKET s) {
     sockaddr_in peer = {}, local = {};

@@ -13,6 +13,7 @@ public:
     CTelvarixServer(ZarnService& service, ProtocolLog& log);
 
     void OnDispatchCommand(SOCKET s, char* pszLine) override;
+    void OnLineDropped(SOCKET s, int nBytes) override;
     void OnConnected(SOCKET s) override;
     void OnDisconnected(SOCKET s) override;
     void OnOutputDropped(SOCKET s, unsigned long nBytes) override;

@@ -1,6 +1,7 @@
 #include "ZarnFields.h"
 
 #include <cctype>
+#include <climits>
 
 namespace zarn {
 
@@ -138,6 +139,12 @@ const char* ParseErrorName(ParseError error) {
         return "BinaryInput";
     }
     return "Malformed";
+}
+
+std::string LineTooLongText(int nLength) {
+    std::string length = std::to_string(nLength) + (nLength == INT_MAX ? " or more" : "");
+    return "the line had " + length + " characters and was dropped unread; a line holds at most " +
+           std::to_string(kMaxLineLength);
 }
 
 std::string CleanValue(const std::string& value) {

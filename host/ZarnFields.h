@@ -12,6 +12,7 @@
 namespace zarn {
 
 enum : std::size_t {
+    kMaxLineLength = 2047,  // longer lines never reach the service: the connection server drops them
     kMaxKeyLength = 20,
     kMaxValueLength = 255,
     kMaxFields = 16,
@@ -56,6 +57,9 @@ std::string TypedLine(const std::string& line);
 // cannot be read but names a password is not shown at all.
 std::string HidePasswords(const std::string& line);
 const char* ParseErrorName(ParseError error);
+// The Text of the LineTooLong answer. nLength is the dropped line's length, INT_MAX when it was
+// at least that long. Only the length: the line itself may hold a password.
+std::string LineTooLongText(int nLength);
 
 // Builds an output line field by field.
 class LineBuilder {

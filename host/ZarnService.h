@@ -58,6 +58,8 @@ public:
     // the bytes sent to it that never went out.
     void OnClientOutputLost(SOCKET s, unsigned long dwBytes);
     void OnClientLine(SOCKET s, const char* pszLine);
+    // The server dropped a line of nLength characters (INT_MAX: at least that many) unread.
+    void OnClientLineDropped(SOCKET s, int nLength);
     void OnKeepAlive();
     // Once a second: closes connections that did not log in in time or stayed idle.
     void OnSecondTick();

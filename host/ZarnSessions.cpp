@@ -146,6 +146,15 @@ void ZarnService::OnClientLine(SOCKET s, const char* pszLine) {
     Execute(s, request);
 }
 
+void ZarnService::OnClientLineDropped(SOCKET s, int nLength) {
+    auto it = m_sessions.find(s);
+    if (it == m_sessions.end()) return;
+    it->second.dwLastInputTick = GetTickCount();
+    m_log.Write(2, "<- %u (a line of %d characters, dropped unread)", static_cast<unsigned>(s), nLength);
+    // Like every line that cannot be read, before or after the login: an error and nothing else.
+    AnswerError(s, Request(), "LineTooLong", zarn::LineTooLongText(nLength));
+}
+
 void ZarnService::DoLogin(SOCKET s, const Request& request) {
     Session& session = m_sessions[s];
     if (m_settings.password.empty()) {

@@ -1,6 +1,8 @@
 // The ZARN line syntax and the checks of a client's request.
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "EventLines.h"
 #include "TapiErrors.h"
 #include "ZarnCommands.h"
@@ -170,6 +172,13 @@ TEST(HostZarnFields, ErrorsNameTheFieldConcerned) {
     EXPECT_EQ(key, "Dest");
     EXPECT_EQ(ParseLine("{Cmd:Help", fields, &key), ParseError::Malformed);
     EXPECT_EQ(key, "");
+}
+
+TEST(HostZarnFields, ADroppedLineIsDescribedByItsLengthAlone) {
+    EXPECT_NE(LineTooLongText(2048).find("had 2048 characters"), std::string::npos);
+    EXPECT_EQ(LineTooLongText(2048).find("or more"), std::string::npos);
+    // The server saturates what it counted; the answer must not claim an exact length then.
+    EXPECT_NE(LineTooLongText(INT_MAX).find("2147483647 or more characters"), std::string::npos);
 }
 
 TEST(HostZarnEvents, SnapshotLinesOfALineAndItsCalls) {

@@ -181,6 +181,37 @@ def bad_input(run):
 
 
 @case
+def long_line(run):
+    """A line too long to read gets one LineTooLong error, before the login too; nothing of it is shown."""
+    host = run("longline", {"Password": "Zebra 42"})
+    c = Client(host)
+
+    def dropped(length):
+        # A login whose text must not come back: neither in the answer nor in the protocol file.
+        start = b"{Cmd:Login}{Password:"
+        return start + (b"LongSecret" * 300)[:length - len(start) - 1] + b"}"
+
+    # The next line follows in the same packet: the drop ends exactly at the line end.
+    c.send_raw(dropped(3000) + b"\r\n{Cmd:Ping}{InvokeId:p1}\r\n")
+    f = c.expect(lambda f: f.get("Response") is not None)
+    check(f.get("Response") == "Error" and f.get("Error") == "LineTooLong" and "Cmd" not in f, repr(f))
+    check("3000 characters" in f["Text"] and "2047" in f["Text"], "Text tells both lengths: %r" % f)
+    c.expect_answer("Ping", "Ok", InvokeId="p1")
+    c.request("{Cmd:GetDevices}{InvokeId:d0}", "GetDevices", "Error", Error="NotLoggedIn")
+    c.request("{Cmd:Login}{Password:Zebra 42}", "Login", "Ok")
+    c.send_raw(dropped(2048) + b"\n{Cmd:GetDevices}{InvokeId:d1}\n")
+    f = c.expect(lambda f: f.get("Response") is not None)
+    check(f.get("Error") == "LineTooLong" and "2048 characters" in f["Text"], repr(f))
+    c.expect_answer("GetDevices", "Ok", InvokeId="d1")
+    check(not any("LongSecret" in line for line in c.all_lines()), "the dropped text is never echoed")
+    check(host.stop() == 0, "clean stop")
+    log = open(os.path.join(os.path.dirname(host.exe), "TELVARIX.LOG"), encoding="latin-1").read()
+    check("LongSecret" not in log, "the dropped text is not in the protocol file")
+    check(re.search(r"-> \d+ \{Response:Error\}\{Error:LineTooLong\}\{Text:the line had 3000 characters", log),
+          "the answer is in the protocol file")
+
+
+@case
 def two_clients(run):
     """Each client sees the events of its own lines only; a departing client's lines close."""
     host = run("twoclients")
