@@ -25,7 +25,10 @@ TVX_FUZZ_BUILD="$build-fuzz" TVX_FUZZ_PARALLEL=${TVX_FUZZ_PARALLEL:-2} bash "$ro
 product_arch=$(bash "$root/scripts/wine-arch.sh")
 rm -f "$build-side.failed"
 stage "native logic with the sanitizers$([ "$product_arch" = i686 ] || echo " and the 32-bit product build") started beside the rest"
-setsid nice -n 19 bash -c '
+# A process group of its own (job control), so that a failure can end it all; not a session of its
+# own, which the kernel would schedule as a group of equal weight and so void the low priority.
+set -m
+nice -n 19 bash -c '
     set -e
     TVX_NATIVE_COMPILERS=g++ bash "$1/scripts/native-tests.sh" "$2-native" >"$2-native.out" 2>&1 || { echo native >>"$2-side.failed"; }
     [ "$3" = i686 ] && exit 0
@@ -33,6 +36,7 @@ setsid nice -n 19 bash -c '
           -DTVX_BUILD_TESTS=OFF -DTVX_SKIP_DIRS="sim;bench" && cmake --build "$2-i686" -j"$(nproc)"; } \
         >"$2-i686.log" 2>&1 || echo product >>"$2-side.failed"' side "$root" "$build" "$product_arch" </dev/null &
 side=$!
+set +m
 cleanup() {
     "$root/scripts/wine-run.sh" down "$build"
     # A stage that failed leaves nothing running behind it.
