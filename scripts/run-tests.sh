@@ -13,34 +13,36 @@ stage() { echo "== [$(date -u +%H:%M:%S), $(($(date +%s) - started)) s] $*"; }
 
 stage "install missing packages"
 bash "$root/scripts/install-deps.sh"
-# Every fuzzer for 10 s, two side by side, while nothing else runs (their rate counts).
+# The pure logic first, natively with the sanitizers (g++ here; scripts/native-tests.sh alone also
+# builds it with clang++, which the fuzzers use as well), and every fuzzer for 10 s, two side by
+# side. Both alone: some cases measure time, and the fuzzers' rate counts.
+stage "native logic with the sanitizers"
+TVX_NATIVE_COMPILERS=g++ bash "$root/scripts/native-tests.sh" "$build-native"
 stage "fuzzers"
 TVX_FUZZ_BUILD="$build-fuzz" TVX_FUZZ_PARALLEL=${TVX_FUZZ_PARALLEL:-2} bash "$root/scripts/fuzz.sh" 10
 
-# The work that needs no Wine runs beside the Windows build and its tests, at the lowest priority,
-# so it takes only the CPU time they leave idle: the pure logic natively with the sanitizers (g++
-# here; scripts/native-tests.sh alone also builds it with clang++) and, where only 64-bit Wine
-# runs and so the tests run on the 64-bit build, the 32-bit product that ships, so that a change
-# that breaks it fails here.
-product_arch=$(bash "$root/scripts/wine-arch.sh")
-rm -f "$build-side.failed"
-stage "native logic with the sanitizers$([ "$product_arch" = i686 ] || echo " and the 32-bit product build") started beside the rest"
-# A process group of its own (job control), so that a failure can end it all; not a session of its
-# own, which the kernel would schedule as a group of equal weight and so void the low priority.
-set -m
-nice -n 19 bash -c '
-    set -e
-    TVX_NATIVE_COMPILERS=g++ bash "$1/scripts/native-tests.sh" "$2-native" >"$2-native.out" 2>&1 || { echo native >>"$2-side.failed"; }
-    [ "$3" = i686 ] && exit 0
-    { cmake -S "$1" -B "$2-i686" -DCMAKE_TOOLCHAIN_FILE="$1/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=Release \
-          -DTVX_BUILD_TESTS=OFF -DTVX_SKIP_DIRS="sim;bench" && cmake --build "$2-i686" -j"$(nproc)"; } \
-        >"$2-i686.log" 2>&1 || echo product >>"$2-side.failed"' side "$root" "$build" "$product_arch" </dev/null &
-side=$!
-set +m
+# Where only 64-bit Wine runs, the tests run on the 64-bit build; the 32-bit product that ships is
+# still built, so a change that breaks it fails here. It needs no Wine and runs no test, so it is
+# built beside the Windows build and its tests at the lowest priority: it takes the CPU time they
+# leave idle.
+product=""
+rm -f "$build-i686.failed"
+if [ "$(bash "$root/scripts/wine-arch.sh")" != i686 ]; then
+    stage "32-bit product build started beside the rest ($build-i686, log $build-i686.log)"
+    # A process group of its own (job control), so that a failure can end it all; not a session of
+    # its own, which the kernel would schedule as a group of equal weight and so void the priority.
+    set -m
+    nice -n 19 bash -c '{ cmake -S "$1" -B "$2" -DCMAKE_TOOLCHAIN_FILE="$1/cmake/mingw-i686.cmake" \
+            -DCMAKE_BUILD_TYPE=Release -DTVX_BUILD_TESTS=OFF -DTVX_SKIP_DIRS="sim;bench" &&
+            cmake --build "$2" -j"$(nproc)"; } >"$2.log" 2>&1 || touch "$2.failed"' \
+        product-build "$root" "$build-i686" </dev/null &
+    product=$!
+    set +m
+fi
 cleanup() {
     "$root/scripts/wine-run.sh" down "$build"
     # A stage that failed leaves nothing running behind it.
-    if kill -0 "$side" 2>/dev/null; then kill -- -"$side" 2>/dev/null || true; fi
+    if [ -n "$product" ] && kill -0 "$product" 2>/dev/null; then kill -- -"$product" 2>/dev/null || true; fi
     stage "end"
 }
 trap cleanup EXIT
@@ -54,12 +56,10 @@ stage "tests under Wine ($jobs at a time)"
 failed=0
 ctest --test-dir "$build" -j"$jobs" --output-on-failure --timeout 300 --repeat until-pass:2 || failed=1
 
-stage "waiting for the work beside it"
-wait "$side" || true
-cat "$build-native.out" 2>/dev/null || true
-if grep -qx native "$build-side.failed" 2>/dev/null; then failed=1; fi
-if [ "$product_arch" != i686 ]; then
-    if grep -qx product "$build-side.failed" 2>/dev/null; then
+if [ -n "$product" ]; then
+    stage "waiting for the 32-bit product build"
+    wait "$product" || true
+    if [ -e "$build-i686.failed" ]; then
         tail -40 "$build-i686.log"; echo "The 32-bit product build into $build-i686 failed"; failed=1
     elif i686-w64-mingw32-objdump -p "$build-i686"/bin/*.[dD][lL][lL] | grep -q TestOnly; then
         echo "A DLL of the product build exports a test hook"; failed=1  # the shipped DLLs export none
