@@ -43,18 +43,12 @@ write_sound_config() {
     [ "$(cat "$conf" 2>/dev/null)" = "$text" ] || printf '%s\n' "$text" >"$conf"
 }
 
-# Settings of the prefix, written once:
-# - sound: Wine would try PulseAudio first; there is none, and ALSA is the device we configured;
-# - no SDL game-controller bus: Wine's HID bus driver polls SDL every millisecond, on the CPU the
-#   programs under test share. Nothing here uses controllers, and those wake-ups showed up in the
-#   latency figures of the benchmarks and in the timing of the tests.
-prefix_settings() {
-    [ -f "$WINEPREFIX/tvx-settings.ready" ] && return 0
+# Wine would try PulseAudio first; there is none, and ALSA is the device we configured.
+select_sound_driver() {
+    [ -f "$WINEPREFIX/tvx-sound.ready" ] && return 0
     "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Audio /t REG_SZ /d alsa /f >>"$state/wineboot.log" 2>&1 9>&-
-    "$wine" reg add 'HKLM\System\CurrentControlSet\Services\winebus' /v 'Enable SDL' /t REG_DWORD /d 0 /f \
-        >>"$state/wineboot.log" 2>&1 9>&-
     wineserver -w 9>&-
-    touch "$WINEPREFIX/tvx-settings.ready"
+    touch "$WINEPREFIX/tvx-sound.ready"
 }
 
 # The simulated PBX's provider file in the system folder and in the telephony providers list,
@@ -128,7 +122,7 @@ up() {
         flock 9
         write_sound_config
         create_prefix && start_display || exit 1
-        prefix_settings
+        select_sound_driver
         install_provider
         server_running && exit 0
         # Persistent server, and the prefix's background services started here with their
